@@ -1,0 +1,26 @@
+#pragma once
+// The persisted defaults: last folders, the MP3 settings last confirmed, and the tips state.
+// Stored in the per-user INI file $XDG_CONFIG_HOME/Zarnok/Tolvane.ini.
+#include <cstdint>
+#include <string>
+
+struct TDefaultSettings {
+  std::string InputFileDir;
+  std::string OutputFileDir;
+  int32_t AudioBitrate = 192;
+  int32_t AudioSampleRate = 44100;
+  int32_t AudioBitsPerSample = 16;
+  int32_t AudioChannels = 2;
+  bool AudioVBR = false;
+  int32_t AudioVbrMinBitrate = 128;
+  int32_t AudioVbrMaxBitrate = 256;
+};
+
+extern TDefaultSettings DefaultSettings;
+extern int32_t tips;  // below 10000: the tip shown last; 10000 or more: tips are off
+
+// Path of the settings file for RegistryKey under the current XDG_CONFIG_HOME.
+std::string SettingsFilePath();
+
+void LoadSettings();
+void SaveSettings();

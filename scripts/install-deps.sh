@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Tolvane need.
+# Quick when everything is already there: apt-get only runs for missing packages.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config ninja-build
+  qt6-base-dev libgl-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  libmp3lame0 libmp3lame-dev
+  libgtest-dev googletest
+  xvfb xauth x11-utils ffmpeg clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

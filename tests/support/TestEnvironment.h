@@ -1,0 +1,30 @@
+#pragma once
+// Paths and temporary surroundings for tests.
+#include <QTemporaryDir>
+#include <string>
+
+// The repository, the committed test media, and the third-party samples beside the repository.
+std::string SourceDir();
+std::string TestDataDir();     // tests/data
+std::string SamplesDir();      // ../shared/samples
+std::string BinDir();          // where the programs and their data files are built
+std::string TestDataFile(const std::string& name);
+
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Points XDG_CONFIG_HOME at a fresh temporary folder for the life of the object.
+class ScopedConfigHome {
+ public:
+  ScopedConfigHome();
+  ~ScopedConfigHome();
+  ScopedConfigHome(const ScopedConfigHome&) = delete;
+  ScopedConfigHome& operator=(const ScopedConfigHome&) = delete;
+  std::string Path() const;
+  std::string SettingsFile() const;  // <config home>/Zarnok/Tolvane.ini
+
+ private:
+  QTemporaryDir dir_;
+  QByteArray previous_;
+  bool hadPrevious_ = false;
+};
