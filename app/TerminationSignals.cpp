@@ -1,9 +1,9 @@
 #include "TerminationSignals.h"
 
+#include <unistd.h>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <csignal>
-#include <unistd.h>
 
 namespace {
 int signalPipe[2] = {-1, -1};

@@ -90,8 +90,7 @@ void ReadExisting(const QString& path) {
 
   DefaultSettings.AudioSampleRate = ReadInteger(settings, "AudioSampleRate", DefaultSampleRate);
   DefaultSettings.AudioBitrate = ReadInteger(settings, "AudioBitrate", DefaultBitrate);
-  DefaultSettings.AudioBitsPerSample =
-      ReadInteger(settings, "AudioBitsPerSample", DefaultBitsPerSample);
+  DefaultSettings.AudioBitsPerSample = ReadInteger(settings, "AudioBitsPerSample", DefaultBitsPerSample);
   DefaultSettings.AudioChannels = ReadInteger(settings, "AudioChannels", DefaultChannels);
   DefaultSettings.AudioVBR = ReadInteger(settings, "AudioVBR", 0) != 0;
   DefaultSettings.AudioVbrMinBitrate = ReadInteger(settings, "AudioVbrMinBitrate", DefaultVbrMin);
@@ -163,6 +162,5 @@ void SaveSettings() {
   settings.setValue("tips", tips);
   settings.sync();
   // The file opened for writing but the write failed: the caller reports it.
-  if (settings.status() == QSettings::AccessError)
-    throw Exception("Failed to set data for 'InputFileDir'");
+  if (settings.status() == QSettings::AccessError) throw Exception("Failed to set data for 'InputFileDir'");
 }

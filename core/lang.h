@@ -49,7 +49,8 @@ inline constexpr const char* StrTrayHint = "Click here to restore the main Windo
 inline constexpr const char* StrHideToTray = "&Hide to Tray";
 inline constexpr const char* StrAllConverted = "All files have been converted successfully.";
 inline constexpr const char* StrCanceled = "The conversion is canceled.";
-inline constexpr const char* StrAskOpenFolder = "Would you like to open the output folder for viewing output files?";
+inline constexpr const char* StrAskOpenFolder =
+    "Would you like to open the output folder for viewing output files?";
 inline constexpr const char* StrCannotRead = "The following file can NOT be read correctly.";
 inline constexpr const char* StrCodecHint =
     "Normally, you need only install the required codecs to solve the problem. Please click the Help "

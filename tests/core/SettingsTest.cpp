@@ -14,10 +14,9 @@
 
 namespace {
 
-const char* const kAllNames[] = {"InputFileDir",  "OutputFileDir",      "AudioSampleRate",
-                                 "AudioBitrate",  "AudioBitsPerSample", "AudioChannels",
-                                 "AudioVBR",      "AudioVbrMinBitrate", "AudioVbrMaxBitrate",
-                                 "tips"};
+const char* const kAllNames[] = {
+    "InputFileDir",  "OutputFileDir", "AudioSampleRate",    "AudioBitrate",       "AudioBitsPerSample",
+    "AudioChannels", "AudioVBR",      "AudioVbrMinBitrate", "AudioVbrMaxBitrate", "tips"};
 
 std::string Documents() {
   return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();

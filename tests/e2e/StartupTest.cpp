@@ -74,10 +74,9 @@ TEST(Startup, ProgramStartsShowsItsWindowAndClosesCleanly) {
   EXPECT_EQ(program.exitCode(), 0);
 
   QSettings stored(config.path() + "/Zarnok/Tolvane.ini", QSettings::IniFormat);
-  const QStringList expected = {"AudioBitrate",       "AudioBitsPerSample", "AudioChannels",
-                                "AudioSampleRate",    "AudioVBR",           "AudioVbrMaxBitrate",
-                                "AudioVbrMinBitrate", "InputFileDir",       "OutputFileDir",
-                                "tips"};
+  const QStringList expected = {
+      "AudioBitrate",       "AudioBitsPerSample", "AudioChannels", "AudioSampleRate", "AudioVBR",
+      "AudioVbrMaxBitrate", "AudioVbrMinBitrate", "InputFileDir",  "OutputFileDir",   "tips"};
   QStringList keys = stored.allKeys();
   keys.sort();
   EXPECT_EQ(keys, expected);

@@ -45,12 +45,18 @@ float SampleAt(const AVFrame* frame, AVSampleFormat format, int channel, int ind
   const int offset = planar ? index : index * channels + channel;
   const uint8_t* data = frame->extended_data[plane];
   switch (av_get_packed_sample_fmt(format)) {
-    case AV_SAMPLE_FMT_U8: return (data[offset] - 128) / 128.0f;
-    case AV_SAMPLE_FMT_S16: return reinterpret_cast<const int16_t*>(data)[offset] / 32768.0f;
-    case AV_SAMPLE_FMT_S32: return reinterpret_cast<const int32_t*>(data)[offset] / 2147483648.0f;
-    case AV_SAMPLE_FMT_FLT: return reinterpret_cast<const float*>(data)[offset];
-    case AV_SAMPLE_FMT_DBL: return float(reinterpret_cast<const double*>(data)[offset]);
-    default: return 0.0f;
+    case AV_SAMPLE_FMT_U8:
+      return (data[offset] - 128) / 128.0f;
+    case AV_SAMPLE_FMT_S16:
+      return reinterpret_cast<const int16_t*>(data)[offset] / 32768.0f;
+    case AV_SAMPLE_FMT_S32:
+      return reinterpret_cast<const int32_t*>(data)[offset] / 2147483648.0f;
+    case AV_SAMPLE_FMT_FLT:
+      return reinterpret_cast<const float*>(data)[offset];
+    case AV_SAMPLE_FMT_DBL:
+      return float(reinterpret_cast<const double*>(data)[offset]);
+    default:
+      return 0.0f;
   }
 }
 
@@ -129,8 +135,7 @@ DecodedMedia DecodeMedia(const std::string& path) {
     }
   };
   while (av_read_frame(format.get(), packet.get()) >= 0) {
-    if (packet->stream_index == streamIndex && avcodec_send_packet(decoder.get(), packet.get()) >= 0)
-      drain();
+    if (packet->stream_index == streamIndex && avcodec_send_packet(decoder.get(), packet.get()) >= 0) drain();
     av_packet_unref(packet.get());
   }
   avcodec_send_packet(decoder.get(), nullptr);

@@ -13,10 +13,10 @@ struct DecodedMedia {
   std::string codecName;
   int sampleRate = 0;
   int channels = 0;
-  int64_t bitRate = 0;                       // the audio stream's, bits per second
-  double containerSeconds = 0;               // the container's duration, 0 when unknown
-  std::vector<std::vector<float>> samples;   // one vector per channel, -1..1
-  std::map<std::string, std::string> tags;   // container and stream metadata, keys lower-case
+  int64_t bitRate = 0;                      // the audio stream's, bits per second
+  double containerSeconds = 0;              // the container's duration, 0 when unknown
+  std::vector<std::vector<float>> samples;  // one vector per channel, -1..1
+  std::map<std::string, std::string> tags;  // container and stream metadata, keys lower-case
 
   double DecodedSeconds() const {
     return sampleRate > 0 && !samples.empty() ? double(samples[0].size()) / sampleRate : 0.0;

@@ -5,9 +5,9 @@
 
 // The repository, the committed test media, and the third-party samples beside the repository.
 std::string SourceDir();
-std::string TestDataDir();     // tests/data
-std::string SamplesDir();      // ../shared/samples
-std::string BinDir();          // where the programs and their data files are built
+std::string TestDataDir();  // tests/data
+std::string SamplesDir();   // ../shared/samples
+std::string BinDir();       // where the programs and their data files are built
 std::string TestDataFile(const std::string& name);
 
 std::string ReadWholeFile(const std::string& path);
