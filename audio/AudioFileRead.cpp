@@ -1,0 +1,348 @@
+#include "audio/AudioFileRead.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <limits>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/samplefmt.h>
+}
+
+namespace {
+
+constexpr AVRational kHundredNs = {1, 10000000};
+// One FFmpeg call (opening, reading a packet, seeking) that takes longer than this is given up:
+// a safety net against inputs that would keep the demuxer busy forever.
+constexpr int64_t kCallDeadlineNs = 30LL * 1000 * 1000 * 1000;
+// Consecutive failed packet reads after which the rest of a damaged file is given up.
+constexpr int kMaxReadFailures = 64;
+// A first timestamp further before zero than this is taken as nonsense rather than encoder priming.
+constexpr int64_t kMaxLeadIn = 10LL * 10000000;
+
+int64_t SteadyNowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool IsUnsigned8(AVSampleFormat f) { return f == AV_SAMPLE_FMT_U8 || f == AV_SAMPLE_FMT_U8P; }
+
+}  // namespace
+
+TAudioFileReader::TAudioFileReader(const std::string& fileName) : fileName_(fileName) {
+  Open();  // members own what was obtained, so a failure releases the half-built reader
+}
+
+TAudioFileReader::~TAudioFileReader() {
+  av_channel_layout_uninit(&outLayout_);
+  av_channel_layout_uninit(&swrInLayout_);
+}
+
+int TAudioFileReader::InterruptCallback(void* opaque) {
+  auto* self = static_cast<TAudioFileReader*>(opaque);
+  const int64_t deadline = self->deadline_.load(std::memory_order_relaxed);
+  return deadline != 0 && SteadyNowNs() > deadline ? 1 : 0;
+}
+
+void TAudioFileReader::ArmDeadline() {
+  deadline_.store(SteadyNowNs() + kCallDeadlineNs, std::memory_order_relaxed);
+}
+
+void TAudioFileReader::Open() {
+  AVFormatContext* raw = avformat_alloc_context();
+  if (!raw) CheckResult(AVERROR(ENOMEM));
+  raw->interrupt_callback.callback = &TAudioFileReader::InterruptCallback;
+  raw->interrupt_callback.opaque = this;
+  ArmDeadline();
+  int ret = avformat_open_input(&raw, fileName_.c_str(), nullptr, nullptr);
+  if (ret < 0) CheckResult(ret);  // avformat_open_input frees the context on failure
+  format_.reset(raw);
+
+  ArmDeadline();
+  ret = avformat_find_stream_info(format_.get(), nullptr);
+  if (ret < 0) CheckResult(ret);
+
+  const AVCodec* codec = nullptr;
+  ret = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+  if (ret == AVERROR_STREAM_NOT_FOUND) CheckResult(MS_E_NOSTREAM);
+  if (ret < 0) CheckResult(ret);
+  streamIndex_ = ret;
+  AVStream* stream = format_->streams[streamIndex_];
+  // Only the chosen stream's packets are wanted; the demuxer may skip the others.
+  for (unsigned i = 0; i < format_->nb_streams; ++i) {
+    if (int(i) != streamIndex_) format_->streams[i]->discard = AVDISCARD_ALL;
+  }
+
+  decoder_.reset(avcodec_alloc_context3(codec));
+  if (!decoder_) CheckResult(AVERROR(ENOMEM));
+  ret = avcodec_parameters_to_context(decoder_.get(), stream->codecpar);
+  if (ret < 0) CheckResult(ret);
+  decoder_->pkt_timebase = stream->time_base;
+  decoder_->thread_count = 1;
+  ret = avcodec_open2(decoder_.get(), codec, nullptr);
+  if (ret < 0) CheckResult(ret);
+
+  const int rate = decoder_->sample_rate > 0 ? decoder_->sample_rate : stream->codecpar->sample_rate;
+  const int channels = decoder_->ch_layout.nb_channels > 0 ? decoder_->ch_layout.nb_channels
+                                                           : stream->codecpar->ch_layout.nb_channels;
+  if (rate <= 0 || channels <= 0) CheckResult(MS_E_INCOMPATIBLE);
+
+  frame_.reset(av_frame_alloc());
+  packet_.reset(av_packet_alloc());
+  if (!frame_ || !packet_) CheckResult(AVERROR(ENOMEM));
+
+  // The stream's own format: 8-bit unsigned stays 8-bit, mono stays mono, more than two channels
+  // are mixed down to stereo, every other sample format becomes 16-bit signed.
+  const AVSampleFormat decoded = decoder_->sample_fmt != AV_SAMPLE_FMT_NONE
+                                     ? decoder_->sample_fmt
+                                     : AVSampleFormat(stream->codecpar->format);
+  outSampleFormat_ = IsUnsigned8(decoded) ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+  outBytesPerSample_ = av_get_bytes_per_sample(outSampleFormat_);
+  outChannels_ = channels == 1 ? 1 : 2;
+  av_channel_layout_default(&outLayout_, outChannels_);
+
+  streamFormat_.wFormatTag = 1;
+  streamFormat_.nChannels = uint16_t(outChannels_);
+  streamFormat_.nSamplesPerSec = uint32_t(rate);
+  streamFormat_.nBlockAlign = uint16_t(outChannels_ * outBytesPerSample_);
+  streamFormat_.nAvgBytesPerSec = uint32_t(rate) * streamFormat_.nBlockAlign;
+  streamFormat_.wBitsPerSample = uint16_t(8 * outBytesPerSample_);
+  streamFormat_.cbSize = 0;
+
+  if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
+    streamDuration_ = av_rescale_q(format_->duration, AV_TIME_BASE_Q, kHundredNs);
+  } else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+    streamDuration_ = av_rescale_q(stream->duration, stream->time_base, kHundredNs);
+  }
+
+  // Reported as the input component will deliver it: stereo and 16 bits.
+  if (streamFormat_.nChannels == 1) {
+    streamFormat_.nChannels = 2;
+    monoSource_ = true;
+  }
+  if (streamFormat_.wBitsPerSample == 8) {
+    streamFormat_.wBitsPerSample = 16;
+    byteSource_ = true;
+  }
+  streamPosition_.store(0, std::memory_order_release);
+}
+
+bool TAudioFileReader::NeedsResampler(const AVFrame& frame) const {
+  const int channels = frame.ch_layout.nb_channels;
+  const bool packedOut = AVSampleFormat(frame.format) == outSampleFormat_;
+  return !packedOut || channels != outChannels_ || frame.sample_rate != int(streamFormat_.nSamplesPerSec);
+}
+
+void TAudioFileReader::SetupResampler(const AVFrame& frame) {
+  if (resampler_ && swrInFormat_ == frame.format && swrInRate_ == frame.sample_rate &&
+      av_channel_layout_compare(&swrInLayout_, &frame.ch_layout) == 0) {
+    return;
+  }
+  resampler_.reset();
+  AVChannelLayout inLayout{};
+  // Some decoders leave the layout unspecified; the default order for that count is what they mean.
+  if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+    av_channel_layout_default(&inLayout, frame.ch_layout.nb_channels);
+  } else if (av_channel_layout_copy(&inLayout, &frame.ch_layout) < 0) {
+    CheckResult(AVERROR(ENOMEM));
+  }
+  SwrContext* raw = nullptr;
+  int ret = swr_alloc_set_opts2(&raw, &outLayout_, outSampleFormat_, int(streamFormat_.nSamplesPerSec),
+                                &inLayout, AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr);
+  av_channel_layout_uninit(&inLayout);
+  if (ret < 0) CheckResult(ret);
+  resampler_.reset(raw);
+  ret = swr_init(resampler_.get());
+  if (ret < 0) {
+    resampler_.reset();
+    CheckResult(ret);
+  }
+  swrInFormat_ = AVSampleFormat(frame.format);
+  swrInRate_ = frame.sample_rate;
+  av_channel_layout_uninit(&swrInLayout_);
+  if (av_channel_layout_copy(&swrInLayout_, &frame.ch_layout) < 0) CheckResult(AVERROR(ENOMEM));
+}
+
+void TAudioFileReader::AppendResampled(const AVFrame* frame) {
+  const int inSamples = frame ? frame->nb_samples : 0;
+  const int room = swr_get_out_samples(resampler_.get(), inSamples);
+  if (room < 0) CheckResult(room);
+  if (room == 0) return;
+  const size_t frameBytes = streamFormat_.nBlockAlign;
+  const size_t old = pending_.size();
+  pending_.resize(old + size_t(room) * frameBytes);
+  uint8_t* out = pending_.data() + old;
+  const int got = swr_convert(resampler_.get(), &out, room,
+                              frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr, inSamples);
+  if (got < 0) {
+    pending_.resize(old);
+    CheckResult(got);
+  }
+  pending_.resize(old + size_t(got) * frameBytes);
+}
+
+void TAudioFileReader::AppendFrame(const AVFrame& frame) {
+  if (frame.nb_samples <= 0 || frame.ch_layout.nb_channels <= 0 || frame.sample_rate <= 0) return;
+  if (!baseKnown_) {
+    baseTime_ = FrameStartTime(frame);
+    baseKnown_ = true;
+  }
+  const size_t before = pending_.size();
+  if (NeedsResampler(frame)) {
+    SetupResampler(frame);
+    AppendResampled(&frame);
+  } else {
+    // Already in the delivered format: a plain copy of the packed samples.
+    const size_t bytes = size_t(frame.nb_samples) * streamFormat_.nBlockAlign;
+    pending_.insert(pending_.end(), frame.data[0], frame.data[0] + bytes);
+  }
+  totalBytesDecoded_ += pending_.size() - before;
+}
+
+int64_t TAudioFileReader::FrameStartTime(const AVFrame& frame) const {
+  const AVStream* stream = format_->streams[streamIndex_];
+  int64_t ts = frame.best_effort_timestamp;
+  if (ts == AV_NOPTS_VALUE) return baseTime_;
+  // Time 0 is where the presentation starts; samples stamped before it (encoder priming) stay negative.
+  if (stream->start_time != AV_NOPTS_VALUE && stream->start_time > 0 && ts >= stream->start_time) {
+    ts -= stream->start_time;
+  }
+  const int64_t t = av_rescale_q(ts, stream->time_base, kHundredNs);
+  if (t < -kMaxLeadIn) return baseTime_;
+  return t;
+}
+
+bool TAudioFileReader::ReceiveFrame() {
+  // A decoding error consumes the damaged data, so a few tries always make progress.
+  for (int failures = 0; failures < 16; ++failures) {
+    int ret = avcodec_receive_frame(decoder_.get(), frame_.get());
+    if (ret == 0) {
+      AppendFrame(*frame_);
+      av_frame_unref(frame_.get());
+      return true;
+    }
+    if (ret == AVERROR_EOF) return false;
+    if (ret == AVERROR(EAGAIN)) return false;
+    lastError_ = ret;  // a damaged packet: skip it and go on
+  }
+  return false;
+}
+
+bool TAudioFileReader::DecodeMore() {
+  int readFailures = 0;
+  for (;;) {
+    if (ReceiveFrame()) return true;
+    if (inputDone_) {
+      // The decoder is drained; a resampler may still hold a few samples.
+      if (resampler_ && swr_get_delay(resampler_.get(), streamFormat_.nSamplesPerSec) > 0) {
+        const size_t before = pending_.size();
+        AppendResampled(nullptr);
+        totalBytesDecoded_ += pending_.size() - before;
+        if (pending_.size() > before) return true;
+      }
+      return false;
+    }
+    ArmDeadline();
+    int ret = av_read_frame(format_.get(), packet_.get());
+    if (ret == AVERROR(EAGAIN)) continue;
+    if (ret < 0) {
+      const bool atEnd = ret == AVERROR_EOF || (format_->pb && avio_feof(format_->pb)) || ret == AVERROR_EXIT;
+      if (!atEnd && ++readFailures < kMaxReadFailures) {
+        lastError_ = ret;
+        continue;
+      }
+      if (!atEnd || ret == AVERROR_EXIT) lastError_ = ret;
+      // End of input: tell the decoder so it hands out what it still holds.
+      inputDone_ = true;
+      ret = avcodec_send_packet(decoder_.get(), nullptr);
+      if (ret < 0 && ret != AVERROR_EOF) lastError_ = ret;
+      continue;
+    }
+    readFailures = 0;
+    if (packet_->stream_index == streamIndex_) {
+      ret = avcodec_send_packet(decoder_.get(), packet_.get());
+      if (ret < 0 && ret != AVERROR(EAGAIN)) lastError_ = ret;  // a damaged packet is skipped
+    }
+    av_packet_unref(packet_.get());
+  }
+}
+
+int64_t TAudioFileReader::CurrentEndTime() const {
+  const uint64_t frames = bytesOut_ / streamFormat_.nBlockAlign;
+  return baseTime_ + av_rescale(int64_t(frames), 10000000, int64_t(streamFormat_.nSamplesPerSec));
+}
+
+uint32_t TAudioFileReader::ReadBlock(void* buffer, uint32_t size) {
+  if (size == 0) CheckResult(READER_E_BUFFERSIZE);
+  if (!buffer) CheckResult(E_POINTER_CODE);
+  if (endOfStream_) return 0;
+  auto* out = static_cast<uint8_t*>(buffer);
+  for (;;) {
+    uint32_t filled = 0;
+    while (filled < size) {
+      if (pendingPos_ == pending_.size()) {
+        pending_.clear();
+        pendingPos_ = 0;
+        if (!DecodeMore()) {
+          endOfStream_ = true;
+          break;
+        }
+        continue;
+      }
+      const size_t count = std::min<size_t>(size - filled, pending_.size() - pendingPos_);
+      std::memcpy(out + filled, pending_.data() + pendingPos_, count);
+      pendingPos_ += count;
+      filled += uint32_t(count);
+      bytesOut_ += count;
+    }
+    if (endOfStream_ && totalBytesDecoded_ == 0 && lastError_ != 0) {
+      // Nothing at all could be decoded: say why rather than deliver an empty stream.
+      CheckResult(lastError_);
+    }
+    if (filled == 0) return 0;
+    const int64_t end = CurrentEndTime();
+    streamPosition_.store(end, std::memory_order_release);
+    // A block that ends at or before time 0 (encoder priming) is read over.
+    if (end > 0 || endOfStream_) return filled;
+  }
+}
+
+void TAudioFileReader::ResetDecoding() {
+  avcodec_flush_buffers(decoder_.get());
+  resampler_.reset();
+  pending_.clear();
+  pendingPos_ = 0;
+  inputDone_ = false;
+  endOfStream_ = false;
+  bytesOut_ = 0;
+}
+
+void TAudioFileReader::SeekTime(int64_t time) {
+  if (time == StreamPosition()) return;
+  time = std::max<int64_t>(time, 0);
+  if (streamDuration_ > 0) time = std::min(time, streamDuration_);
+  const AVStream* stream = format_->streams[streamIndex_];
+  int64_t target = av_rescale_q(time, kHundredNs, stream->time_base);
+  if (stream->start_time != AV_NOPTS_VALUE && stream->start_time > 0) target += stream->start_time;
+  ArmDeadline();
+  const int ret = av_seek_frame(format_.get(), streamIndex_, target, AVSEEK_FLAG_BACKWARD);
+  ResetDecoding();
+  if (ret >= 0) {
+    baseTime_ = time;
+    baseKnown_ = true;  // the landing frame's stamp may be a keyframe earlier; the request is the clock
+    streamPosition_.store(time, std::memory_order_release);
+    return;
+  }
+  // Seeking failed: start again from the beginning.
+  ArmDeadline();
+  if (av_seek_frame(format_.get(), streamIndex_, 0, AVSEEK_FLAG_BACKWARD) < 0) {
+    avformat_seek_file(format_.get(), -1, INT64_MIN, 0, INT64_MAX, 0);  // result ignored
+  }
+  ResetDecoding();
+  baseTime_ = 0;
+  baseKnown_ = true;
+  streamPosition_.store(0, std::memory_order_release);
+}

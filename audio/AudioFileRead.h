@@ -1,0 +1,92 @@
+#pragma once
+// TAudioFileReader: decodes the primary audio stream of a media file to PCM in the stream's own
+// format, block by block. It stands on libavformat, libavcodec and libswresample.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "audio/AudioReadError.h"
+#include "audio/FFmpegHandles.h"
+
+// The WAVEFORMATEX-shaped description of the stream.
+struct TAudioStreamFormat {
+  uint16_t wFormatTag = 1;  // PCM
+  uint16_t nChannels = 0;
+  uint32_t nSamplesPerSec = 0;
+  uint32_t nAvgBytesPerSec = 0;
+  uint16_t nBlockAlign = 0;
+  uint16_t wBitsPerSample = 0;
+  uint16_t cbSize = 0;
+};
+
+class TAudioFileReader {
+ public:
+  // Opens the file and prepares its best audio stream; raises EAudioReadError on any failure.
+  explicit TAudioFileReader(const std::string& fileName);
+  ~TAudioFileReader();
+  TAudioFileReader(const TAudioFileReader&) = delete;
+  TAudioFileReader& operator=(const TAudioFileReader&) = delete;
+
+  // Fills Buffer with up to Size bytes of PCM (8-bit unsigned when ByteSource, one channel when
+  // MonoSource, else 16-bit signed little-endian); returns the byte count, 0 at the end and after it.
+  uint32_t ReadBlock(void* buffer, uint32_t size);
+  // Repositions to Time (100-ns units); falls back to the beginning when seeking fails. Never raises.
+  void SeekTime(int64_t time);
+
+  // Channels and bits describe the PCM after widening to 16-bit stereo, not ReadBlock's bytes.
+  const TAudioStreamFormat& StreamFormat() const { return streamFormat_; }
+  const std::string& FileName() const { return fileName_; }
+  int64_t StreamDuration() const { return streamDuration_; }  // 100-ns units, 0 when unknown
+  // End time (100-ns units) of the last block read; safe to read from another thread.
+  int64_t StreamPosition() const { return streamPosition_.load(std::memory_order_acquire); }
+  bool MonoSource() const { return monoSource_; }
+  bool ByteSource() const { return byteSource_; }
+
+ private:
+  void Open();
+  bool DecodeMore();
+  bool ReceiveFrame();
+  void AppendFrame(const AVFrame& frame);
+  void AppendResampled(const AVFrame* frame);
+  void SetupResampler(const AVFrame& frame);
+  bool NeedsResampler(const AVFrame& frame) const;
+  void ResetDecoding();
+  int64_t FrameStartTime(const AVFrame& frame) const;
+  int64_t CurrentEndTime() const;
+  void ArmDeadline();
+  static int InterruptCallback(void* opaque);
+
+  std::string fileName_;
+  TAudioStreamFormat streamFormat_;
+  int64_t streamDuration_ = 0;
+  std::atomic<int64_t> streamPosition_{0};
+  bool monoSource_ = false;
+  bool byteSource_ = false;
+
+  snd_ffmpeg::FormatPtr format_;
+  snd_ffmpeg::CodecPtr decoder_;
+  snd_ffmpeg::FramePtr frame_;
+  snd_ffmpeg::PacketPtr packet_;
+  snd_ffmpeg::ResamplerPtr resampler_;
+  int streamIndex_ = -1;
+  int outChannels_ = 0;        // channels of ReadBlock's bytes: 1 or 2
+  int outBytesPerSample_ = 0;  // 1 or 2
+  AVSampleFormat outSampleFormat_ = AV_SAMPLE_FMT_S16;
+  AVChannelLayout outLayout_{};
+  // The frame shape the resampler was made for.
+  AVSampleFormat swrInFormat_ = AV_SAMPLE_FMT_NONE;
+  int swrInRate_ = 0;
+  AVChannelLayout swrInLayout_{};
+
+  std::vector<uint8_t> pending_;  // decoded bytes not yet handed out
+  size_t pendingPos_ = 0;
+  bool inputDone_ = false;    // the demuxer is exhausted and the decoder was told so
+  bool endOfStream_ = false;  // sticky: every further ReadBlock returns 0
+  bool baseKnown_ = false;    // baseTime_ has been taken from the first frame since open or seek
+  int64_t baseTime_ = 0;      // 100-ns time of the first byte handed out since open or seek
+  uint64_t bytesOut_ = 0;     // bytes handed out since open or seek
+  uint64_t totalBytesDecoded_ = 0;
+  int lastError_ = 0;                 // last decoding or reading error, reported when nothing decodes at all
+  std::atomic<int64_t> deadline_{0};  // steady-clock ns after which FFmpeg calls are interrupted
+};

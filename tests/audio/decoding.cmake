@@ -1,0 +1,3 @@
+# Tests of the PCM reader and the decoding input.
+tolvane_add_test(ReaderTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReaderTest.cpp LIBS tolvane_audio)
+tolvane_add_test(ReaderThreadTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReaderThreadTest.cpp LIBS tolvane_audio THREADED)
