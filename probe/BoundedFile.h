@@ -1,0 +1,26 @@
+#pragma once
+// Reads parts of a file for the tag parsers without ever blocking on something that is not a
+// regular file (a FIFO named .rm would otherwise hang the reader) and without reading past its end.
+#include <cstdint>
+#include <string>
+
+class BoundedFile {
+ public:
+  explicit BoundedFile(const char* path);
+  ~BoundedFile();
+  BoundedFile(const BoundedFile&) = delete;
+  BoundedFile& operator=(const BoundedFile&) = delete;
+
+  // True when path named a regular file that could be opened for reading.
+  bool IsOpen() const { return fd_ >= 0; }
+  uint64_t Size() const { return size_; }
+  // Up to count bytes from offset; fewer (or none) where the file ends or a read fails.
+  std::string ReadAt(uint64_t offset, std::size_t count) const;
+
+ private:
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
+// True when path names a regular file (following symbolic links).
+bool IsRegularFile(const char* path);

@@ -1,0 +1,197 @@
+// getid3_id3v1: the ID3 version 1 tag in the last 128 bytes of any file.
+#include <string_view>
+
+#include "BoundedFile.h"
+#include "TagTextPool.h"
+#include "TextDecoding.h"
+#include "id3_tag.h"
+
+namespace {
+
+constexpr std::size_t kTagSize = 128;
+
+// Genre names by ID3v1 genre byte (the original list and the common extensions).
+constexpr const char* kGenres[] = {"Blues",
+                                   "Classic Rock",
+                                   "Country",
+                                   "Dance",
+                                   "Disco",
+                                   "Funk",
+                                   "Grunge",
+                                   "Hip-Hop",
+                                   "Jazz",
+                                   "Metal",
+                                   "New Age",
+                                   "Oldies",
+                                   "Other",
+                                   "Pop",
+                                   "R&B",
+                                   "Rap",
+                                   "Reggae",
+                                   "Rock",
+                                   "Techno",
+                                   "Industrial",
+                                   "Alternative",
+                                   "Ska",
+                                   "Death Metal",
+                                   "Pranks",
+                                   "Soundtrack",
+                                   "Euro-Techno",
+                                   "Ambient",
+                                   "Trip-Hop",
+                                   "Vocal",
+                                   "Jazz+Funk",
+                                   "Fusion",
+                                   "Trance",
+                                   "Classical",
+                                   "Instrumental",
+                                   "Acid",
+                                   "House",
+                                   "Game",
+                                   "Sound Clip",
+                                   "Gospel",
+                                   "Noise",
+                                   "AlternRock",
+                                   "Bass",
+                                   "Soul",
+                                   "Punk",
+                                   "Space",
+                                   "Meditative",
+                                   "Instrumental Pop",
+                                   "Instrumental Rock",
+                                   "Ethnic",
+                                   "Gothic",
+                                   "Darkwave",
+                                   "Techno-Industrial",
+                                   "Electronic",
+                                   "Pop-Folk",
+                                   "Eurodance",
+                                   "Dream",
+                                   "Southern Rock",
+                                   "Comedy",
+                                   "Cult",
+                                   "Gangsta",
+                                   "Top 40",
+                                   "Christian Rap",
+                                   "Pop/Funk",
+                                   "Jungle",
+                                   "Native American",
+                                   "Cabaret",
+                                   "New Wave",
+                                   "Psychadelic",
+                                   "Rave",
+                                   "Showtunes",
+                                   "Trailer",
+                                   "Lo-Fi",
+                                   "Tribal",
+                                   "Acid Punk",
+                                   "Acid Jazz",
+                                   "Polka",
+                                   "Retro",
+                                   "Musical",
+                                   "Rock & Roll",
+                                   "Hard Rock",
+                                   "Folk",
+                                   "Folk-Rock",
+                                   "National Folk",
+                                   "Swing",
+                                   "Fast Fusion",
+                                   "Bebob",
+                                   "Latin",
+                                   "Revival",
+                                   "Celtic",
+                                   "Bluegrass",
+                                   "Avantgarde",
+                                   "Gothic Rock",
+                                   "Progressive Rock",
+                                   "Psychedelic Rock",
+                                   "Symphonic Rock",
+                                   "Slow Rock",
+                                   "Big Band",
+                                   "Chorus",
+                                   "Easy Listening",
+                                   "Acoustic",
+                                   "Humour",
+                                   "Speech",
+                                   "Chanson",
+                                   "Opera",
+                                   "Chamber Music",
+                                   "Sonata",
+                                   "Symphony",
+                                   "Booty Bass",
+                                   "Primus",
+                                   "Porn Groove",
+                                   "Satire",
+                                   "Slow Jam",
+                                   "Club",
+                                   "Tango",
+                                   "Samba",
+                                   "Folklore",
+                                   "Ballad",
+                                   "Power Ballad",
+                                   "Rhythmic Soul",
+                                   "Freestyle",
+                                   "Duet",
+                                   "Punk Rock",
+                                   "Drum Solo",
+                                   "A capella",
+                                   "Euro-House",
+                                   "Dance Hall",
+                                   "Goa",
+                                   "Drum & Bass",
+                                   "Club-House",
+                                   "Hardcore",
+                                   "Terror",
+                                   "Indie",
+                                   "BritPop",
+                                   "Negerpunk",
+                                   "Polsk Punk",
+                                   "Beat",
+                                   "Christian Gangsta Rap",
+                                   "Heavy Metal",
+                                   "Black Metal",
+                                   "Crossover",
+                                   "Contemporary Christian",
+                                   "Christian Rock",
+                                   "Merengue",
+                                   "Salsa",
+                                   "Thrash Metal",
+                                   "Anime",
+                                   "JPop",
+                                   "Synthpop"};
+constexpr std::size_t kGenreCount = sizeof(kGenres) / sizeof(kGenres[0]);
+
+// A fixed-width field: up to its first NUL, without trailing blanks.
+const char* FieldText(std::string_view field) {
+  return KeepTagBytes(TrimTrailingNulsAndBlanks(UpToNul(field)));
+}
+
+}  // namespace
+
+const char* Id3v1GenreName(int genre) {
+  return genre >= 0 && static_cast<std::size_t>(genre) < kGenreCount ? kGenres[genre] : nullptr;
+}
+
+int32_t getid3_id3v1(const char* path, TTagInfo* info) {
+  if (!info) return -1;
+  const BoundedFile file(path);
+  if (!file.IsOpen() || file.Size() < kTagSize) return -1;
+  const std::string tag = file.ReadAt(file.Size() - kTagSize, kTagSize);
+  if (tag.size() != kTagSize || tag.compare(0, 3, "TAG") != 0) return -1;
+  const std::string_view bytes(tag);
+
+  info->TagTitle = FieldText(bytes.substr(3, 30));
+  info->TagArtist = FieldText(bytes.substr(33, 30));
+  info->TagAlbum = FieldText(bytes.substr(63, 30));
+  info->TagYear = FieldText(bytes.substr(93, 4));
+  std::string_view comment = bytes.substr(97, 30);
+  // ID3v1.1: a NUL in the comment's 29th byte makes the 30th the track number.
+  if (comment[28] == '\0' && comment[29] != '\0') {
+    info->TagNumber = static_cast<unsigned char>(comment[29]);
+    comment = comment.substr(0, 28);
+  }
+  info->TagComment = FieldText(comment);
+  const char* genre = Id3v1GenreName(static_cast<unsigned char>(bytes[127]));
+  info->TagGenre = genre ? KeepTagText(genre) : nullptr;
+  return 0;
+}

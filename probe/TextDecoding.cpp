@@ -1,0 +1,110 @@
+#include "TextDecoding.h"
+
+namespace {
+
+void AppendCodePoint(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Code points of the bytes 0x80..0x9F in Windows-1252; the rest of the page equals Latin-1.
+constexpr uint16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    uint32_t cp = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      cp = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (text.size() - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return false;
+    if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    AppendCodePoint(out, b >= 0x80 && b <= 0x9F ? kWindows1252High[b - 0x80] : b);
+  }
+  return out;
+}
+
+std::string TagBytesToUtf8(std::string_view bytes) {
+  return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
+}
+
+std::string Utf16LeToUtf8(std::string_view bytes) {
+  std::string out;
+  const std::size_t units = bytes.size() / 2;
+  auto unitAt = [&](std::size_t k) {
+    return static_cast<uint16_t>(static_cast<unsigned char>(bytes[2 * k]) |
+                                 (static_cast<unsigned char>(bytes[2 * k + 1]) << 8));
+  };
+  for (std::size_t k = 0; k < units; ++k) {
+    const uint16_t unit = unitAt(k);
+    if (unit >= 0xD800 && unit <= 0xDBFF && k + 1 < units) {
+      const uint16_t low = unitAt(k + 1);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendCodePoint(out, 0x10000 + ((uint32_t(unit) - 0xD800) << 10) + (low - 0xDC00));
+        ++k;
+        continue;
+      }
+    }
+    AppendCodePoint(out, unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
+  }
+  return out;
+}
+
+std::string_view UpToNul(std::string_view text) {
+  const auto nul = text.find('\0');
+  return nul == std::string_view::npos ? text : text.substr(0, nul);
+}
+
+std::string_view TrimTrailingNulsAndBlanks(std::string_view text) {
+  while (!text.empty() && (text.back() == '\0' || text.back() == ' ')) text.remove_suffix(1);
+  return text;
+}
