@@ -1,0 +1,87 @@
+#pragma once
+// The MP3 file sink: encodes the PCM of its Input with LAME on its worker and writes the MP3 file,
+// with an ID3v2 tag holding the full texts at the start and LAME's ID3v1 tag at the end.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "audio/Snd_Classes.h"
+
+struct lame_global_struct;  // the encoder instance (lame_global_flags)
+
+enum TMP3BitRate : int32_t {
+  br8,
+  br16,
+  br24,
+  br32,
+  br40,
+  br48,
+  br56,
+  br64,
+  br80,
+  br96,
+  br112,
+  br128,
+  br144,
+  br160,
+  br192,
+  br224,
+  br256,
+  br320
+};
+enum TMP3Quality : int32_t { ql0, ql1, ql2, ql3, ql4, ql5, ql6, ql7, ql8, ql9 };
+// sr41kHz is 44100 Hz.
+enum TMP3SampleRate : int32_t { srDefault, sr32kHz, sr41kHz, sr48kHz };
+// Scoped: LAME's header uses the same names for its own modes.
+enum class TMP3Mode : int32_t { STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO };
+
+// kbit/s of a TMP3BitRate and Hz of a TMP3SampleRate (0: the encoder chooses).
+int32_t MP3BitRateKbps(TMP3BitRate rate);
+int32_t MP3SampleRateHz(TMP3SampleRate rate);
+
+class TMP3Out : public TSndFileOut {
+ public:
+  static constexpr int32_t InBlockSize = 16384;
+  // The encoder's worst case for one block of 8192 16-bit samples: 1.25 x 8192 + 7200.
+  static constexpr int32_t OutBufferSize = 17440;
+
+  // Raises ESndException "<library file> library could not be loaded." without the encoder library.
+  TMP3Out();
+  ~TMP3Out() override;
+
+  TMP3BitRate BitRate = br128;
+  // Tag texts, UTF-8.
+  std::string Id3TagTitle, Id3TagArtist, Id3TagAlbum, Id3TagYear, Id3TagTrack, Id3TagComment, Id3TagGenre;
+  TMP3Quality Quality = ql5;
+  TMP3SampleRate SampleRate = srDefault;
+  TMP3Mode Mode = TMP3Mode::STEREO;
+  int32_t CRC = 0;  // 32-bit Booleans: any non-zero value is true
+  int32_t Copyright = 0;
+  int32_t Original = 1;
+  int32_t WriteVBRHeader = 0;
+  int32_t EnableVBR = 0;
+  TMP3Quality VBRQuality = ql5;
+  int32_t VBRMinBitrate = 128;  // kbit/s
+  int32_t VBRMaxBitrate = 192;
+
+ protected:
+  void PrepareOutput() override;
+  bool WriteStep(bool abort) override;
+  void FinishOutput() override;
+
+ private:
+  struct EncoderCloser {
+    void operator()(lame_global_struct* encoder) const;
+  };
+  using EncoderHandle = std::unique_ptr<lame_global_struct, EncoderCloser>;
+
+  void WriteOut(const unsigned char* data, int count);
+  void CloseOwnStream();
+  void AbandonOutputFile();
+
+  int16_t InBlock[InBlockSize / 2];  // one block of 16-bit samples
+  EncoderHandle Encoder;
+  std::unique_ptr<unsigned char[]> OutBuffer;
+  std::unique_ptr<TByteStream> ownStream_;
+  bool lameLoaded_ = false;
+};
