@@ -51,7 +51,8 @@ void TAudioFileReader::ArmDeadline() {
   deadline_.store(SteadyNowNs() + kCallDeadlineNs, std::memory_order_relaxed);
 }
 
-void TAudioFileReader::Open() {
+void TAudioFileReader::OpenStreams(snd_ffmpeg::FormatPtr& format, snd_ffmpeg::CodecPtr& decoder,
+                                   int& streamIndex) {
   AVFormatContext* raw = avformat_alloc_context();
   if (!raw) CheckResult(AVERROR(ENOMEM));
   raw->interrupt_callback.callback = &TAudioFileReader::InterruptCallback;
@@ -59,32 +60,36 @@ void TAudioFileReader::Open() {
   ArmDeadline();
   int ret = avformat_open_input(&raw, fileName_.c_str(), nullptr, nullptr);
   if (ret < 0) CheckResult(ret);  // avformat_open_input frees the context on failure
-  format_.reset(raw);
+  format.reset(raw);
 
   ArmDeadline();
-  ret = avformat_find_stream_info(format_.get(), nullptr);
+  ret = avformat_find_stream_info(format.get(), nullptr);
   if (ret < 0) CheckResult(ret);
 
   const AVCodec* codec = nullptr;
-  ret = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+  ret = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
   if (ret == AVERROR_STREAM_NOT_FOUND) CheckResult(MS_E_NOSTREAM);
   if (ret < 0) CheckResult(ret);
-  streamIndex_ = ret;
-  AVStream* stream = format_->streams[streamIndex_];
+  streamIndex = ret;
+  AVStream* stream = format->streams[streamIndex];
   // Only the chosen stream's packets are wanted; the demuxer may skip the others.
-  for (unsigned i = 0; i < format_->nb_streams; ++i) {
-    if (int(i) != streamIndex_) format_->streams[i]->discard = AVDISCARD_ALL;
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    if (int(i) != streamIndex) format->streams[i]->discard = AVDISCARD_ALL;
   }
 
-  decoder_.reset(avcodec_alloc_context3(codec));
-  if (!decoder_) CheckResult(AVERROR(ENOMEM));
-  ret = avcodec_parameters_to_context(decoder_.get(), stream->codecpar);
+  decoder.reset(avcodec_alloc_context3(codec));
+  if (!decoder) CheckResult(AVERROR(ENOMEM));
+  ret = avcodec_parameters_to_context(decoder.get(), stream->codecpar);
   if (ret < 0) CheckResult(ret);
-  decoder_->pkt_timebase = stream->time_base;
-  decoder_->thread_count = 1;
-  ret = avcodec_open2(decoder_.get(), codec, nullptr);
+  decoder->pkt_timebase = stream->time_base;
+  decoder->thread_count = 1;
+  ret = avcodec_open2(decoder.get(), codec, nullptr);
   if (ret < 0) CheckResult(ret);
+}
 
+void TAudioFileReader::Open() {
+  OpenStreams(format_, decoder_, streamIndex_);
+  const AVStream* stream = format_->streams[streamIndex_];
   const int rate = decoder_->sample_rate > 0 ? decoder_->sample_rate : stream->codecpar->sample_rate;
   const int channels = decoder_->ch_layout.nb_channels > 0 ? decoder_->ch_layout.nb_channels
                                                            : stream->codecpar->ch_layout.nb_channels;
@@ -320,10 +325,32 @@ void TAudioFileReader::ResetDecoding() {
   bytesOut_ = 0;
 }
 
+bool TAudioFileReader::Rewind() {
+  // Opening the file again is the one way back to the start that every demuxer gets right
+  // (RealMedia files often stamp every packet 0, which defeats timestamp seeking).
+  snd_ffmpeg::FormatPtr format;
+  snd_ffmpeg::CodecPtr decoder;
+  int index = -1;
+  try {
+    OpenStreams(format, decoder, index);
+  } catch (const EAudioReadError&) {
+    return false;
+  }
+  format_ = std::move(format);
+  decoder_ = std::move(decoder);
+  streamIndex_ = index;
+  ResetDecoding();
+  baseTime_ = 0;
+  baseKnown_ = false;
+  streamPosition_.store(0, std::memory_order_release);
+  return true;
+}
+
 void TAudioFileReader::SeekTime(int64_t time) {
   if (time == StreamPosition()) return;
   time = std::max<int64_t>(time, 0);
   if (streamDuration_ > 0) time = std::min(time, streamDuration_);
+  if (time == 0 && Rewind()) return;
   const AVStream* stream = format_->streams[streamIndex_];
   int64_t target = av_rescale_q(time, kHundredNs, stream->time_base);
   if (stream->start_time != AV_NOPTS_VALUE && stream->start_time > 0) target += stream->start_time;
@@ -337,6 +364,7 @@ void TAudioFileReader::SeekTime(int64_t time) {
     return;
   }
   // Seeking failed: start again from the beginning.
+  if (Rewind()) return;
   ArmDeadline();
   if (av_seek_frame(format_.get(), streamIndex_, 0, AVSEEK_FLAG_BACKWARD) < 0) {
     avformat_seek_file(format_.get(), -1, INT64_MIN, 0, INT64_MAX, 0);  // result ignored

@@ -45,6 +45,8 @@ class TAudioFileReader {
 
  private:
   void Open();
+  void OpenStreams(snd_ffmpeg::FormatPtr& format, snd_ffmpeg::CodecPtr& decoder, int& streamIndex);
+  bool Rewind();
   bool DecodeMore();
   bool ReceiveFrame();
   void AppendFrame(const AVFrame& frame);

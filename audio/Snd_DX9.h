@@ -1,0 +1,41 @@
+#pragma once
+// TDX9In: the file source that decodes its file through TAudioFileReader and always delivers 16-bit
+// PCM with at least two channels (8-bit sources widened, mono sources duplicated).
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "audio/AudioFileRead.h"
+#include "audio/DecoderCheck.h"
+#include "audio/Snd_Classes.h"
+
+class TDX9In : public TSndFileIn {
+ public:
+  TDX9In() = default;
+  ~TDX9In() override;  // also releases a reader still held by an OpenSource without CloseSource
+
+  void OpenSource() override;
+  void CloseSource() override;
+  void BeginRead() override;
+  void EndRead() override;
+  int32_t ReadData(void* buffer, int32_t bufferSize) override;
+  // Stores a sample frame to go to before the next block; 0 means none.
+  void SeekSample(int64_t frame) override;
+
+  // The reader while the source is open, else null; the run reads its duration and position.
+  TAudioFileReader* Reader() const { return readerView_.load(std::memory_order_acquire); }
+
+  static constexpr int32_t BlockBufferSize = 32768;
+
+ private:
+  int32_t FillBlock();
+  int32_t ReadWidened();
+  void GoToFrame(int64_t frame);
+
+  std::unique_ptr<TAudioFileReader> reader_;
+  std::atomic<TAudioFileReader*> readerView_{nullptr};  // read by the progress display's thread
+  std::vector<uint8_t> BlockBuffer;                     // one decoded and widened block
+  int64_t nextFrame_ = 0;                               // index of the next sample frame the reader hands out
+  bool readerUsed_ = false;                             // the reader has moved since it was opened or rewound
+};
