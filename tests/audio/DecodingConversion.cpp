@@ -1,0 +1,54 @@
+#include "tests/audio/DecodingConversion.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "audio/MainThreadCall.h"
+#include "audio/Snd_DX9.h"
+#include "audio/Snd_LAME.h"
+
+DecodingOutcome ConvertWithDX9(const std::string& source, const std::string& mp3, const DecodingTags& tags) {
+  DecodingOutcome outcome;
+  TMP3Out out;
+  out.FileName = mp3;
+  out.BitRate = br192;
+  out.Quality = ql2;
+  out.SampleRate = sr41kHz;
+  out.Mode = TMP3Mode::JOINT_STEREO;
+  out.Original = 0;
+  out.VBRQuality = ql2;
+  out.Id3TagTitle = tags.title;
+  out.Id3TagArtist = tags.artist;
+  out.Id3TagAlbum = tags.album;
+  out.Id3TagYear = tags.year;
+  out.Id3TagGenre = tags.genre;
+  out.Id3TagComment = tags.comment;
+
+  auto input = std::make_unique<TDX9In>();
+  input->FileName = source;
+  try {
+    input->OpenSource();
+  } catch (const Exception& e) {
+    outcome.openError = e.what();
+    return outcome;
+  }
+  std::atomic<bool> finished{false};
+  std::mutex errorMutex;
+  out.OnDone = [&](TComponent*) {
+    outcome.streamDuration = input->Reader()->StreamDuration();
+    input.reset();
+    outcome.done = true;
+    finished = true;
+  };
+  out.OnThreadException = [&](TComponent*, const Exception& e) {
+    std::lock_guard<std::mutex> lock(errorMutex);
+    outcome.threadError = e.what();
+    finished = true;
+  };
+  out.SetInput(input.get());
+  out.Start();
+  while (!finished.load()) ProcessMainThreadCalls(50);
+  std::lock_guard<std::mutex> lock(errorMutex);
+  return outcome;
+}
