@@ -142,6 +142,7 @@ int32_t parse_wmv(const char* path, TTagInfo* info) {
   }
   // A cut file or a hostile size: read what there is, up to the cap.
   const std::string header = file.ReadAt(0, static_cast<std::size_t>(std::min(headerSize, kMaxHeaderSize)));
+  if (header.size() < kHeaderPreamble) return -1;
   std::size_t pos = kHeaderPreamble;
   for (int objects = 0; objects < kMaxObjects && header.size() - pos >= kObjectHeaderSize; ++objects) {
     ByteReader reader(std::string_view(header).substr(pos));

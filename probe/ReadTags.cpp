@@ -1,6 +1,7 @@
 #include "ReadTags.h"
 
 #include <cctype>
+#include <exception>
 
 #include "core/Profile.h"
 
@@ -27,6 +28,14 @@ void MergeMissing(TTagInfo& info, const TTagInfo& id3v1) {
   if (info.TagNumber == 0 && id3v1.TagNumber != 0) info.TagNumber = id3v1.TagNumber;
 }
 
+// A parser that fails (out of memory) leaves what it found so far; tag extraction never fails.
+void Run(int32_t (*parser)(const char*, TTagInfo*), const char* path, TTagInfo& info) {
+  try {
+    parser(path, &info);
+  } catch (const std::exception&) {
+  }
+}
+
 }  // namespace
 
 void ReadTags(const std::string& path, TTagInfo& info) {
@@ -35,13 +44,13 @@ void ReadTags(const std::string& path, TTagInfo& info) {
   info = TTagInfo{};
   const char* file = path.c_str();
   if (ext == ".RM" || ext == ".RMVB") {
-    parse_rm(file, &info);
+    Run(&parse_rm, file, info);
     TTagInfo id3v1;
-    getid3_id3v1(file, &id3v1);
+    Run(&getid3_id3v1, file, id3v1);
     MergeMissing(info, id3v1);
   } else if (ext == ".WMV" || ext == ".ASF") {
-    parse_wmv(file, &info);
+    Run(&parse_wmv, file, info);
   } else if (ext == ".MOV" || ext == ".QT" || ext == ".MP4") {
-    parse_mov(file, &info);
+    Run(&parse_mov, file, info);
   }
 }
