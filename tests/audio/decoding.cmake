@@ -9,3 +9,5 @@ target_include_directories(tolvane_decoding_conversion PUBLIC ${PROJECT_SOURCE_D
 set_target_properties(tolvane_decoding_conversion PROPERTIES AUTOMOC OFF)
 tolvane_add_test(DecodingEndToEndTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/DecodingEndToEndTest.cpp
                  LIBS tolvane_decoding_conversion Qt6::Core THREADED)
+tolvane_add_test(DecodingDamagedTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/DecodingDamagedTest.cpp
+                 LIBS tolvane_decoding_conversion Qt6::Core THREADED TIMEOUT 10)
