@@ -1,5 +1,7 @@
 #include "OpenedMedia.h"
 
+#include <string>
+
 #include "BoundedFile.h"
 
 namespace {
@@ -23,8 +25,16 @@ bool OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
   context->interrupt_callback.opaque = this;
   context->probesize = kProbeSizeBytes;
   context->max_analyze_duration = kAnalyzeDurationMicroseconds;
+  // Local files only: a file must never make the reader open a network address or another file.
+  context->protocol_whitelist = av_strdup("file");
+  if (!context->protocol_whitelist) {
+    avformat_free_context(context);
+    return false;
+  }
+  // "file:" keeps a name such as "concat:x" or "http:y" from being taken for a protocol.
+  const std::string url = std::string("file:") + path;
   // On failure avformat_open_input frees the context itself.
-  if (avformat_open_input(&context, path, nullptr, nullptr) < 0) return false;
+  if (avformat_open_input(&context, url.c_str(), nullptr, nullptr) < 0) return false;
   context_.reset(context);
   return true;
 }
