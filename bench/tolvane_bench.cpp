@@ -1,0 +1,100 @@
+// tolvane-bench INPUT OUTPUT.mp3: converts one file through TDX9In and TMP3Out with the progress
+// window's settings and prints wall seconds, CPU seconds, the realtime factor and peak memory.
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "audio/MainThreadCall.h"
+#include "audio/Snd_DX9.h"
+#include "audio/Snd_LAME.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+struct FormatCloser {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+
+// The container's title, as the run takes it into Id3TagTitle; empty when there is none.
+std::string ContainerTitle(const std::string& path) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return {};
+  std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
+  const AVDictionaryEntry* title = av_dict_get(format->metadata, "title", nullptr, 0);
+  return title ? title->value : std::string();
+}
+
+double CpuSeconds(const rusage& usage) {
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: tolvane-bench INPUT OUTPUT.mp3\n");
+    return 2;
+  }
+  const std::string source = argv[1], target = argv[2];
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    TMP3Out out;
+    out.FileName = target;
+    out.BitRate = br192;
+    out.Quality = ql2;
+    out.SampleRate = sr41kHz;
+    out.Mode = TMP3Mode::JOINT_STEREO;
+    out.Original = 0;
+    out.VBRQuality = ql2;
+    out.Id3TagTitle = ContainerTitle(source);
+
+    auto input = std::make_unique<TDX9In>();
+    input->FileName = source;
+    input->OpenSource();
+    std::atomic<bool> finished{false};
+    std::mutex errorMutex;
+    std::string error;
+    double audioSeconds = 0;
+    out.OnDone = [&](TComponent*) {
+      audioSeconds = double(input->Position.load()) / (double(input->SampleRate) * input->Channels * 2);
+      input.reset();
+      finished = true;
+    };
+    out.OnThreadException = [&](TComponent*, const Exception& e) {
+      std::lock_guard<std::mutex> lock(errorMutex);
+      error = e.what();
+      finished = true;
+    };
+    out.SetInput(input.get());
+    out.Start();
+    while (!finished.load()) ProcessMainThreadCalls(100);
+    {
+      std::lock_guard<std::mutex> lock(errorMutex);
+      if (!error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+      }
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("wall_seconds %.3f\n", wall);
+    std::printf("cpu_seconds %.3f\n", CpuSeconds(usage));
+    std::printf("audio_seconds %.3f\n", audioSeconds);
+    std::printf("realtime_factor %.1f\n", wall > 0 ? audioSeconds / wall : 0.0);
+    std::printf("peak_memory_mb %.1f\n", double(usage.ru_maxrss) / 1024.0);
+    return 0;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+}
