@@ -1,7 +1,9 @@
 // Tolvane: converts the audio of RealMedia files into MP3 files.
 #include <QApplication>
+#include <QMessageBox>
 
 #include "TerminationSignals.h"
+#include "audio/DecoderCheck.h"
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
@@ -9,6 +11,11 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // Without the RealMedia demuxer and a RealAudio decoder nothing could be converted.
+  if (!DirectShowPresent()) {
+    QMessageBox::critical(nullptr, QString(), DirectShowMissingMessage);
+    return 0;
+  }
 
   SetProgramDir(QCoreApplication::applicationFilePath().toStdString());
   AssignProductProfile();
