@@ -416,12 +416,16 @@ TOutputState TSndOutput::State() const {
 }
 
 int32_t TSndOutput::ProgressPercent() const {
-  TSndInput* input = Input();
+  // Under InputLock: the input may be swapped or destroyed on another thread meanwhile.
+  SpinAcquire(InputLock);
+  const TSndInput* input = Input();
+  const int64_t size = input ? input->Size.load() : 0;
+  const int64_t position = input ? input->Position.load() : 0;
+  InputLock.store(false, std::memory_order_release);
   if (!input) return 0;
-  const int64_t size = input->Size.load();
   if (size == -1) return -1;
   if (size == 0) return 0;
-  return RoundToInt32(double(input->Position.load()) / double(size) * 100.0);
+  return RoundToInt32(double(position) / double(size) * 100.0);
 }
 
 void TSndOutput::FinishRun() {

@@ -228,10 +228,11 @@ class TSndOutput : public TComponent {
   // an unknown Size.
   int32_t ProgressPercent() const;
 
-  std::atomic<bool> CanWrite{false};   // steps may do work
-  int32_t LastProgress = 0;            // last percentage the worker saw; not reset between runs
-  std::atomic<bool> Busy{false};       // a run is in progress
-  std::atomic<bool> InputLock{false};  // held while the worker reads from Input or Input is swapped
+  std::atomic<bool> CanWrite{false};  // steps may do work
+  int32_t LastProgress = 0;           // last percentage the worker saw; not reset between runs
+  std::atomic<bool> Busy{false};      // a run is in progress
+  // Held while the worker reads from Input, Input is swapped, or the progress is read from Input.
+  mutable std::atomic<bool> InputLock{false};
 
  protected:
   // Descendant contract. PrepareOutput runs inside Start on the caller's thread before Busy is set and

@@ -384,7 +384,9 @@ TEST(Framework, DestructionWhileRunningPausedOrWaitingForTheOwner) {
     sink.reset();
     EXPECT_EQ(done, 0) << "state " << state;
     EXPECT_EQ(progress, 0) << "state " << state;
-    if (state != 0) EXPECT_EQ(source.Reads, reads) << "state " << state;
+    if (state != 0) {
+      EXPECT_EQ(source.Reads, reads) << "state " << state;
+    }
     EXPECT_FALSE(source.Busy) << "the run was finalised";
     const int after = source.Reads;
     PumpFor(30);
