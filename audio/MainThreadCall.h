@@ -39,11 +39,13 @@ class MainThreadCallQueue {
   // queue's lock; whoever changes its answer calls Wake() afterwards.
   void ServeUntil(const std::function<bool()>& done);
   void Wake();
+  // On the owner thread: starts watching the wake-up from the Qt event loop once an application
+  // exists on this thread (a no-op otherwise and when already watching).
+  void AttachToEventLoop();
 
  private:
   struct PendingCall;
   MainThreadCallQueue();
-  void AttachToEventLoop();
   void OnEventLoopWake();
   // Runs the first waiting call; lock is held on entry and on return. False when none waits.
   bool RunOne(std::unique_lock<std::mutex>& lock);

@@ -367,6 +367,8 @@ void TSndOutput::Notification(TComponent* component) {
 void TSndOutput::Start() {
   if (Busy.load()) throw ESndException("Component is Busy");
   if (!Input()) throw ESndException("Input is not assigned");
+  // A sink made before the application still gets its calls from the event loop.
+  if (std::this_thread::get_id() == ownerCalls_->Owner()) ownerCalls_->AttachToEventLoop();
   InputLock = false;
   try {
     PrepareOutput();
