@@ -206,6 +206,8 @@ void TSndThread::Join() {
 
 void TSndThread::HaltPoint() {
   std::unique_lock<std::mutex> lock(haltMutex_);
+  // Also halts a worker that was cycling idle when SuspendWhenIdle was switched back on.
+  if (SuspendWhenIdle.load() && !Sink->Busy.load()) idleHalted_ = true;
   while (!TerminateRequest.load() && (idleHalted_ || pauseRequested_.load())) {
     parked_ = true;
     Sink->ownerCalls_->Wake();  // a Pause may be waiting for this

@@ -208,8 +208,9 @@ class TSndOutput : public TComponent {
   bool SuspendWhenIdle() const { return Worker->SuspendWhenIdle.load(std::memory_order_acquire); }
   void SetSuspendWhenIdle(bool value) { Worker->SuspendWhenIdle.store(value, std::memory_order_release); }
 
-  // Runs on the thread that created the sink, while the worker waits. Without an event loop, that
-  // thread runs them through ProcessMainThreadCalls (MainThreadCall.h).
+  // Run on the thread that created the sink, while the worker waits: from that thread's Qt event loop
+  // (modal loops included) or, without an event loop, from ProcessMainThreadCalls (MainThreadCall.h).
+  // A handler may Start the next run, Pause, Stop or destroy the input, but must not destroy the sink.
   TOutputDoneEvent OnDone;
   TOutputProgressEvent OnProgress;
   // Runs on the thread where the error arose (the worker for errors in steps).

@@ -466,6 +466,26 @@ TEST(Framework, OnDoneArrivesThroughTheEventLoopAndModalLoops) {
   EXPECT_TRUE(doneInsideBox);
 }
 
+TEST(Framework, SinkMadeBeforeTheApplicationStillGetsItsCallsFromTheEventLoop) {
+  TSineSource source(8000, 2, 440, 0.5);
+  TCountingSink sink;
+  sink.SetInput(&source);
+  int argc = 1;
+  char name[] = "test";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  QEventLoop loop;
+  std::atomic<int> done{0};
+  sink.OnDone = [&](TComponent*) {
+    ++done;
+    loop.quit();
+  };
+  sink.Start();
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_EQ(done, 1);
+}
+
 TEST(Framework, ProgressPercentRoundsHalfToEvenWithoutClamping) {
   TCountingSink sink;
   EXPECT_EQ(sink.ProgressPercent(), 0);
