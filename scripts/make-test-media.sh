@@ -51,4 +51,8 @@ ff -f lavfi -i "$(sine 770 44100)" "${exact[@]}" -af "pan=5.1|c0=c0|c1=c0|c2=c0|
   -metadata title="Tone 770" -metadata author="Tolvane Tests" -metadata copyright="(c) 2024 Tolvane" \
   -metadata comment="AC-3 5.1 surround" -f rm "$out/surround51.rm"
 
+# 16-bit PCM whose timestamps start half a second before zero (as encoder priming would be stamped).
+ff -f lavfi -i "$(sine 500 8000 1)" "${exact[@]}" -ac 1 -c:a pcm_s16le -output_ts_offset -0.5 \
+  -avoid_negative_ts disabled -fflags +bitexact -metadata title="Tone 500" -f matroska "$out/lead-in.mkv"
+
 ls -l "$out"

@@ -200,6 +200,25 @@ TEST(ReaderBlocks, PositionIsTheEndOfTheLastBlock) {
   EXPECT_EQ(reader.StreamPosition(), 2000000);
 }
 
+TEST(ReaderBlocks, BlocksEndingBeforeTimeZeroAreReadOver) {
+  // lead-in.mkv: 1 s of 8 kHz mono whose first half is stamped before zero.
+  TAudioFileReader reader(TestDataFile("lead-in.mkv"));
+  std::vector<uint8_t> block(800);  // 0.05 s
+  ASSERT_EQ(reader.ReadBlock(block.data(), 800), 800u);
+  EXPECT_EQ(reader.StreamPosition(), 500000);  // the first block that ends after zero
+  size_t total = 800;
+  uint32_t got;
+  while ((got = reader.ReadBlock(block.data(), 800)) != 0) total += got;
+  EXPECT_EQ(total, 8000u);  // the half after zero
+  EXPECT_EQ(reader.StreamPosition(), 5000000);
+
+  // A block that reaches past zero is delivered whole, its lead-in included.
+  TAudioFileReader whole(TestDataFile("lead-in.mkv"));
+  std::vector<uint8_t> big(1 << 16);
+  EXPECT_EQ(whole.ReadBlock(big.data(), 1 << 16), 16000u);
+  EXPECT_EQ(whole.StreamPosition(), 5000000);
+}
+
 TEST(ReaderSeek, SeekingMovesThePositionAndTheData) {
   TAudioFileReader reader(TestDataFile("ac3-stereo.rm"));
   const size_t total = ReadAll(reader, 32768).size();
