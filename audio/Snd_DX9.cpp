@@ -83,6 +83,14 @@ void TDX9In::EndRead() {
   BlockBuffer.shrink_to_fit();
 }
 
+void TDX9In::ForceIdle() {
+  TSndFileIn::ForceIdle();
+  readerView_.store(nullptr, std::memory_order_release);
+  reader_.reset();
+  BlockBuffer.clear();
+  BlockBuffer.shrink_to_fit();
+}
+
 void TDX9In::SeekSample(int64_t frame) { SeekTarget = std::max<int64_t>(frame, 0); }
 
 void TDX9In::GoToFrame(int64_t frame) {

@@ -19,6 +19,8 @@ class TDX9In : public TSndFileIn {
   void CloseSource() override;
   void BeginRead() override;
   void EndRead() override;
+  // Ends a run whatever its state and closes the source completely, reader included.
+  void ForceIdle() override;
   int32_t ReadData(void* buffer, int32_t bufferSize) override;
   // Stores a sample frame to go to before the next block; 0 means none.
   void SeekSample(int64_t frame) override;

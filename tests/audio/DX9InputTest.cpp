@@ -193,6 +193,21 @@ TEST(DX9Input, OpeningTwiceAndClosingOnceKeepsTheReader) {
   EXPECT_EQ(in.OpenCount.load(), 0);
 }
 
+TEST(DX9Input, ForceIdleClosesTheSourceCompletely) {
+  TDX9In in;
+  in.FileName = TestDataFile("ra144.rm");
+  in.OpenSource();
+  in.BeginRead();
+  EXPECT_EQ(in.OpenCount.load(), 2);
+  in.ForceIdle();
+  EXPECT_FALSE(in.Busy.load());
+  EXPECT_EQ(in.OpenCount.load(), 0);
+  EXPECT_EQ(in.Reader(), nullptr);
+  in.BeginRead();  // and it can run again
+  EXPECT_GT(ReadAll(in).size(), 0u);
+  in.EndRead();
+}
+
 TEST(DX9Input, UnknownDurationGivesSizeZeroAndStillReadsEverything) {
   TDX9In in;
   in.FileName = TestDataFile("ra144.ra");
