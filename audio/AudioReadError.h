@@ -10,12 +10,9 @@ constexpr int32_t MS_S_PENDING = 0x00040001;
 constexpr int32_t MS_S_NOUPDATE = 0x00040002;
 constexpr int32_t MS_S_ENDOFSTREAM = 0x00040003;
 constexpr int32_t READER_E_BUFFERSIZE = 0x08000001;  // the reader's own code for a zero buffer size
-constexpr int32_t E_NOINTERFACE_CODE = int32_t(0x80004002u);
 constexpr int32_t E_POINTER_CODE = int32_t(0x80004003u);
-constexpr int32_t E_ABORT_CODE = int32_t(0x80004004u);
 constexpr int32_t MS_E_NOSTREAM = int32_t(0x80040403u);
 constexpr int32_t MS_E_INCOMPATIBLE = int32_t(0x80040405u);
-constexpr int32_t E_INVALIDARG_CODE = int32_t(0x80070057u);
 
 // A failure of the PCM reader; ErrorCode is the result code or FFmpeg error number that caused it.
 class EAudioReadError : public Exception {
