@@ -57,8 +57,15 @@ void TAudioFileReader::OpenStreams(snd_ffmpeg::FormatPtr& format, snd_ffmpeg::Co
   if (!raw) CheckResult(AVERROR(ENOMEM));
   raw->interrupt_callback.callback = &TAudioFileReader::InterruptCallback;
   raw->interrupt_callback.opaque = this;
+  // Local files only: a name such as "concat:a|b" or "http:x" must not reach another protocol.
+  raw->protocol_whitelist = av_strdup("file");
+  if (!raw->protocol_whitelist) {
+    avformat_free_context(raw);
+    CheckResult(AVERROR(ENOMEM));
+  }
+  const std::string url = "file:" + fileName_;
   ArmDeadline();
-  int ret = avformat_open_input(&raw, fileName_.c_str(), nullptr, nullptr);
+  int ret = avformat_open_input(&raw, url.c_str(), nullptr, nullptr);
   if (ret < 0) CheckResult(ret);  // avformat_open_input frees the context on failure
   format.reset(raw);
 

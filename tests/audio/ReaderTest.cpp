@@ -1,6 +1,9 @@
 // The PCM reader on real files: formats, block hand-out, end of stream, seeking and its errors.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -78,6 +81,23 @@ TEST(ReaderOpen, FileWithoutAudioHasNoStream) {
 TEST(ReaderOpen, MissingAndNonMediaFilesGiveFFmpegTexts) {
   ExpectReadError("/nonexistent/folder/file.rm", "No such file or directory", AVERROR(ENOENT));
   ExpectReadError(TestDataFile("README.md"), "Invalid data found when processing input", AVERROR_INVALIDDATA);
+}
+
+TEST(ReaderOpen, NamesAreLocalFilesNeverProtocols) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  // "concat:" would join the two test files if the name were taken as a protocol.
+  ExpectReadError("concat:" + TestDataFile("ac3-stereo.rm") + "|" + TestDataFile("aac.rm"),
+                  "No such file or directory", AVERROR(ENOENT));
+  // A file whose relative name looks like a protocol is opened as the file it is.
+  WriteWholeFile(folder + "/http:odd name.rm", ReadWholeFile(TestDataFile("ac3-stereo.rm")));
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(folder)));
+  std::unique_ptr<TAudioFileReader> reader;
+  EXPECT_NO_THROW(reader = std::make_unique<TAudioFileReader>("http:odd name.rm"));
+  QDir::setCurrent(previous);
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(reader->StreamFormat().nSamplesPerSec, 44100u);
 }
 
 TEST(ReaderFormat, StereoAc3IsSixteenBitStereoWithItsDuration) {
