@@ -26,7 +26,12 @@ struct FormatCloser {
 // The container's title, as the run takes it into Id3TagTitle; empty when there is none.
 std::string ContainerTitle(const std::string& path) {
   AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return {};
+  AVDictionary* options = nullptr;
+  if (av_dict_set(&options, "protocol_whitelist", "file", 0) < 0) return {};
+  const std::string url = "file:" + path;  // a local file, whatever its name looks like
+  const int ret = avformat_open_input(&raw, url.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (ret < 0) return {};
   std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
   const AVDictionaryEntry* title = av_dict_get(format->metadata, "title", nullptr, 0);
   return title ? title->value : std::string();
