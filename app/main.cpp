@@ -2,6 +2,10 @@
 #include <QApplication>
 #include <QMessageBox>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "TerminationSignals.h"
 #include "audio/DecoderCheck.h"
 #include "core/Profile.h"
@@ -11,6 +15,8 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // Damaged files make the decoders chatty; only real errors reach the terminal.
+  av_log_set_level(AV_LOG_ERROR);
   // Without the RealMedia demuxer and a RealAudio decoder nothing could be converted.
   if (!DirectShowPresent()) {
     QMessageBox::critical(nullptr, QString(), DirectShowMissingMessage);

@@ -8,17 +8,7 @@
 
 #include "audio/AudioReadError.h"
 #include "audio/FFmpegHandles.h"
-
-// The WAVEFORMATEX-shaped description of the stream.
-struct TAudioStreamFormat {
-  uint16_t wFormatTag = 1;  // PCM
-  uint16_t nChannels = 0;
-  uint32_t nSamplesPerSec = 0;
-  uint32_t nAvgBytesPerSec = 0;
-  uint16_t nBlockAlign = 0;
-  uint16_t wBitsPerSample = 0;
-  uint16_t cbSize = 0;
-};
+#include "core/WaveFormat.h"
 
 class TAudioFileReader {
  public:
@@ -35,7 +25,7 @@ class TAudioFileReader {
   void SeekTime(int64_t time);
 
   // Channels and bits describe the PCM after widening to 16-bit stereo, not ReadBlock's bytes.
-  const TAudioStreamFormat& StreamFormat() const { return streamFormat_; }
+  const TWaveFormatEx& StreamFormat() const { return streamFormat_; }
   const std::string& FileName() const { return fileName_; }
   int64_t StreamDuration() const { return streamDuration_; }  // 100-ns units, 0 when unknown
   // End time (100-ns units) of the last block read; safe to read from another thread.
@@ -60,7 +50,7 @@ class TAudioFileReader {
   static int InterruptCallback(void* opaque);
 
   std::string fileName_;
-  TAudioStreamFormat streamFormat_;
+  TWaveFormatEx streamFormat_;
   int64_t streamDuration_ = 0;
   std::atomic<int64_t> streamPosition_{0};
   bool monoSource_ = false;

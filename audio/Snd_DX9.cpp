@@ -41,7 +41,7 @@ TDX9In::~TDX9In() {
 void TDX9In::OpenSource() {
   if (OpenCount.load() == 0) {
     auto reader = std::make_unique<TAudioFileReader>(FileName);
-    const TAudioStreamFormat& f = reader->StreamFormat();
+    const TWaveFormatEx& f = reader->StreamFormat();
     const int64_t rate = f.nSamplesPerSec;
     const int64_t bytesPerSecond = rate * f.nChannels * (f.wBitsPerSample / 8);
     // Whole seconds only: the last partial second is not counted, so Position may end above Size.

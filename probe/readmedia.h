@@ -3,18 +3,7 @@
 // what is its audio format. Stands on libavformat.
 #include <cstdint>
 
-// The audio format record, laid out as Windows' WAVEFORMATEX and padded to 20 bytes.
-struct TWaveFormatEx {
-  uint16_t wFormatTag = 0;
-  uint16_t nChannels = 0;
-  uint32_t nSamplesPerSec = 0;
-  uint32_t nAvgBytesPerSec = 0;
-  uint16_t nBlockAlign = 0;
-  uint16_t wBitsPerSample = 0;
-  uint16_t cbSize = 0;
-  uint8_t spare[2] = {};
-};
-static_assert(sizeof(TWaveFormatEx) == 20, "the audio format record is 20 bytes");
+#include "core/WaveFormat.h"
 
 // The fourth out-value: a block the library may fill and the program never reads.
 struct TMediaInfoBlock {

@@ -102,7 +102,7 @@ TEST(ReaderOpen, NamesAreLocalFilesNeverProtocols) {
 
 TEST(ReaderFormat, StereoAc3IsSixteenBitStereoWithItsDuration) {
   TAudioFileReader reader(TestDataFile("ac3-stereo.rm"));
-  const TAudioStreamFormat& f = reader.StreamFormat();
+  const TWaveFormatEx& f = reader.StreamFormat();
   EXPECT_EQ(f.nChannels, 2);
   EXPECT_EQ(f.wBitsPerSample, 16);
   EXPECT_EQ(f.nSamplesPerSec, 44100u);
