@@ -22,6 +22,7 @@ extern "C" {
 #include "probe/ProbeMedia.h"
 #include "probe/ReadTags.h"
 #include "probe/TextDecoding.h"
+#include "tests/probe/ProbeRun.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -201,13 +202,8 @@ TEST(DamagedFilesTest, NoDamagedFileBreaksTheProbeOrTheTagParsers) {
     const auto start = std::chrono::steady_clock::now();
 
     DefaultSettings = TDefaultSettings{};
-    ProbeFile = path;
-    ProbeForNewTask = true;
-    ProbeResult.store(-1);
-    ProbeDone.store(false);
-    ProbeMedia();
-    ASSERT_TRUE(ProbeDone.load(std::memory_order_acquire));
-    const int32_t result = ProbeResult.load();
+    const int32_t result = RunProbe(path);
+    ASSERT_NE(result, -2) << "the probe did not finish";
     EXPECT_TRUE(result == 0 || result == 1 || result == 2);
     if (result == 0) {
       ++accepted;

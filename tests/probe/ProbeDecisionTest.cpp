@@ -7,6 +7,7 @@
 
 #include "TaskSnapshot.h"
 #include "probe/ProbeMedia.h"
+#include "tests/probe/ProbeRun.h"
 
 namespace {
 
@@ -61,13 +62,7 @@ class ProbeDecisionTest : public ::testing::Test {
     DefaultSettings = TDefaultSettings{};
   }
   int32_t Probe(const std::string& path = "/music/song.rm", bool newTask = true) {
-    ProbeFile = path;
-    ProbeForNewTask = newTask;
-    ProbeResult.store(-1);
-    ProbeDone.store(false);
-    ProbeMedia();
-    EXPECT_TRUE(ProbeDone.load(std::memory_order_acquire));
-    return ProbeResult.load();
+    return RunProbe(path, newTask);
   }
 };
 

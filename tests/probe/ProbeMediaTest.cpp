@@ -8,6 +8,7 @@
 #include "TaskSnapshot.h"
 #include "core/Format.h"
 #include "probe/ProbeMedia.h"
+#include "tests/probe/ProbeRun.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {
@@ -34,15 +35,7 @@ class ProbeMediaTest : public ::testing::Test {
     WriteWholeFile(path, ReadWholeFile(TestDataFile(testFile)));
     return path;
   }
-  int32_t Probe(const std::string& path, bool newTask = true) {
-    ProbeFile = path;
-    ProbeForNewTask = newTask;
-    ProbeResult.store(-1);
-    ProbeDone.store(false);
-    ProbeMedia();
-    EXPECT_TRUE(ProbeDone.load(std::memory_order_acquire));
-    return ProbeResult.load();
-  }
+  int32_t Probe(const std::string& path, bool newTask = true) { return RunProbe(path, newTask); }
 
   QTemporaryDir inDir, outDir;
   std::string in, out;

@@ -11,6 +11,7 @@
 #include "core/TaskList.h"
 #include "probe/ProbeMedia.h"
 #include "probe/ReadTags.h"
+#include "tests/probe/ProbeRun.h"
 
 namespace {
 
@@ -91,12 +92,7 @@ int main(int argc, char** argv) {
 
   FillBitrateTable();
   DefaultSettings = TDefaultSettings{};
-  ProbeFile = path;
-  ProbeForNewTask = true;
-  ProbeResult.store(-1);
-  ProbeDone.store(false);
-  ProbeMedia();
-  ProbeDone.load(std::memory_order_acquire);
+  RunProbe(path);
 
   Line("ProbeResult", int64_t{ProbeResult.load()});
   PrintTask(CurrentTask);
