@@ -12,6 +12,7 @@
 #include "audio/MainThreadCall.h"
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
+#include "convert/ProgressDesign.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -54,12 +55,8 @@ int main(int argc, char** argv) {
   try {
     TMP3Out out;
     out.FileName = target;
-    out.BitRate = br192;
-    out.Quality = ql2;
-    out.SampleRate = sr41kHz;
+    ApplyProgressWindowDesign(out);
     out.Mode = TMP3Mode::JOINT_STEREO;
-    out.Original = 0;
-    out.VBRQuality = ql2;
     out.Id3TagTitle = ContainerTitle(source);
 
     auto input = std::make_unique<TDX9In>();

@@ -7,17 +7,14 @@
 #include "audio/MainThreadCall.h"
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
+#include "convert/ProgressDesign.h"
 
 DecodingOutcome ConvertWithDX9(const std::string& source, const std::string& mp3, const DecodingTags& tags) {
   DecodingOutcome outcome;
   TMP3Out out;
   out.FileName = mp3;
-  out.BitRate = br192;
-  out.Quality = ql2;
-  out.SampleRate = sr41kHz;
+  ApplyProgressWindowDesign(out);
   out.Mode = TMP3Mode::JOINT_STEREO;
-  out.Original = 0;
-  out.VBRQuality = ql2;
   out.Id3TagTitle = tags.title;
   out.Id3TagArtist = tags.artist;
   out.Id3TagAlbum = tags.album;

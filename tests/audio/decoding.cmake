@@ -4,7 +4,7 @@ tolvane_add_test(ReaderThreadTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/ReaderThread
 tolvane_add_test(DX9InputTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/DX9InputTest.cpp LIBS tolvane_audio Qt6::Core)
 add_library(tolvane_decoding_conversion STATIC ${CMAKE_CURRENT_LIST_DIR}/DecodingConversion.cpp
                                                ${CMAKE_CURRENT_LIST_DIR}/DecodingConversion.h)
-target_link_libraries(tolvane_decoding_conversion PUBLIC tolvane_audio)
+target_link_libraries(tolvane_decoding_conversion PUBLIC tolvane_convert)
 target_include_directories(tolvane_decoding_conversion PUBLIC ${PROJECT_SOURCE_DIR})
 set_target_properties(tolvane_decoding_conversion PROPERTIES AUTOMOC OFF)
 tolvane_add_test(DecodingEndToEndTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/DecodingEndToEndTest.cpp
