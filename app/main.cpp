@@ -11,7 +11,7 @@ extern "C" {
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

@@ -9,7 +9,9 @@
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
   const int fd = open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) {
-    throw ESndException("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    const int error = errno;
+    throw ESndException("Cannot create file \"" + path + "\". " + std::strerror(error),
+                        TSndFailure::CannotCreate, error);
   }
   return std::unique_ptr<TFileStream>(new TFileStream(fd));
 }

@@ -1,5 +1,8 @@
 #include "Profile.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 std::string ProgramDir;
 std::string RegistryKey;
 std::string HelpFile;
@@ -17,6 +20,15 @@ std::string FolderPart(const std::string& path) {
 std::string FileNamePart(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DataFilePath(const std::string& fileName) {
+  const std::string beside = ProgramDir + fileName;
+  if (QFileInfo::exists(QString::fromStdString(beside))) return beside;
+  const QString installed =
+      QDir::cleanPath(QString::fromStdString(ProgramDir + "../share/tolvane/" + fileName));
+  if (QFileInfo::exists(installed)) return installed.toStdString();
+  return beside;
 }
 
 void SetProgramDir(const std::string& executablePath) { ProgramDir = FolderPart(executablePath); }

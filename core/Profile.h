@@ -18,6 +18,10 @@ std::string FolderPart(const std::string& path);
 // File-name part of a path: everything after the last "/".
 std::string FileNamePart(const std::string& path);
 
+// A read-only data file (tips, help): beside the executable, as in the build tree, else in the installed
+// data folder <prefix>/share/tolvane/ next to <prefix>/bin/. The first path when neither exists.
+std::string DataFilePath(const std::string& fileName);
+
 // Start-up steps 2 and 3: ProgramDir from the executable's path, then the profile texts in order.
 void SetProgramDir(const std::string& executablePath);
 void AssignProductProfile();

@@ -18,6 +18,12 @@ std::string SamplesDir() { return SourceDir() + "/../shared/samples"; }
 std::string BinDir() { return EnvOr("TOLVANE_BIN_DIR", TOLVANE_BIN_DIR); }
 std::string TestDataFile(const std::string& name) { return TestDataDir() + "/" + name; }
 
+std::string SampleFile(const std::string& name) {
+  const std::string path = SamplesDir() + "/" + name;
+  std::ifstream probe(path, std::ios::binary);
+  return probe ? path : std::string();
+}
+
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);

@@ -1,5 +1,7 @@
 #pragma once
 // Paths and temporary surroundings for tests.
+#include <gtest/gtest.h>
+
 #include <QTemporaryDir>
 #include <string>
 
@@ -9,6 +11,15 @@ std::string TestDataDir();  // tests/data
 std::string SamplesDir();   // ../shared/samples
 std::string BinDir();       // where the programs and their data files are built
 std::string TestDataFile(const std::string& name);
+// A third-party sample of ../shared/samples, or empty when that folder is not beside the clone.
+std::string SampleFile(const std::string& name);
+
+// In a test body: the sample's path in var, or the test is skipped, naming the missing file.
+#define TOLVANE_REQUIRE_SAMPLE(var, name)                         \
+  const std::string var = SampleFile(name);                       \
+  if (var.empty())                                                \
+  GTEST_SKIP() << "sample file " << SamplesDir() << "/" << (name) \
+               << " is not here (a clone outside its workspace)"
 
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Profile.h"
-#include "core/lang.h"
+#include "ui/lang.h"
 
 // The texts users see, typos included, exactly as they must appear.
 TEST(UiStrings, KeepTheirExactTexts) {

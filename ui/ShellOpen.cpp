@@ -1,9 +1,9 @@
-#include "ShellOpen.h"
+#include "ui/ShellOpen.h"
 
 #include <QDesktopServices>
 #include <QUrl>
 
-#include "Profile.h"
+#include "core/Profile.h"
 
 void ShellOpen(const std::string& target) {
   const QString text = QString::fromStdString(target);
@@ -12,4 +12,4 @@ void ShellOpen(const std::string& target) {
   QDesktopServices::openUrl(url);
 }
 
-void OpenHelp() { ShellOpen(ProgramDir + HelpFile); }
+void OpenHelp() { ShellOpen(DataFilePath(HelpFile)); }

@@ -5,5 +5,5 @@
 // Asks the desktop to open a local path, or a URL with a scheme such as "mailto:" or "https:".
 // A failure is not reported.
 void ShellOpen(const std::string& target);
-// Opens ProgramDir + HelpFile.
+// Opens the help file: ProgramDir + HelpFile, else its installed copy.
 void OpenHelp();

@@ -7,7 +7,7 @@
 #include "core/Settings.h"
 #include "core/TaskList.h"
 #include "tests/support/TestEnvironment.h"
-#include "ui/MainWindow.h"
+#include "app/MainWindow.h"
 
 namespace {
 

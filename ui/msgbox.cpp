@@ -1,0 +1,136 @@
+#include "ui/msgbox.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+
+#include "ui/ShellOpen.h"
+#include "ui/lang.h"
+
+TmsgFrm* msgFrm = nullptr;
+
+namespace {
+
+constexpr int kIconSize = 42;
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A long path has no blanks to wrap at: a zero-width space after each "/" lets the label break it.
+QString WithPathBreaks(QString text) { return text.replace('/', QStringLiteral("/\u200B")); }
+
+}  // namespace
+
+QPixmap MessageIcon(int kind) {
+  struct Look {
+    QColor colour;
+    QString sign;  // empty: a cross
+  };
+  static const Look looks[] = {{QColor(0xC6, 0x28, 0x28), QString()},
+                               {QColor(0x15, 0x65, 0xC0), QStringLiteral("i")},
+                               {QColor(0x2E, 0x7D, 0x32), QStringLiteral("?")},
+                               {QColor(0xF2, 0xB7, 0x05), QStringLiteral("!")}};
+  const Look& look = looks[kind >= 0 && kind <= 3 ? kind : mkInformation];
+  QPixmap picture(kIconSize, kIconSize);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(look.colour);
+  painter.drawRoundedRect(QRectF(1, 1, kIconSize - 2, kIconSize - 2), 6, 6);
+  painter.setPen(QPen(Qt::white, 5, Qt::SolidLine, Qt::RoundCap));
+  if (look.sign.isEmpty()) {
+    painter.drawLine(QPointF(12, 12), QPointF(30, 30));
+    painter.drawLine(QPointF(30, 12), QPointF(12, 30));
+  } else {
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(30);
+    painter.setFont(font);
+    painter.drawText(QRect(0, 0, kIconSize, kIconSize), Qt::AlignCenter, look.sign);
+  }
+  return picture;
+}
+
+TmsgFrm::TmsgFrm(QWidget* parent) : QDialog(parent) {
+  setObjectName("msgFrm");
+  setFixedSize(326, 215);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  icon = new QLabel(this);
+  icon->setObjectName("icon");
+  icon->setGeometry(22, 26, kIconSize, kIconSize);
+  msgLabel = new QLabel(this);
+  msgLabel->setObjectName("msgLabel");
+  msgLabel->setGeometry(84, 24, 217, 97);
+  msgLabel->setWordWrap(true);
+  msgLabel->setTextFormat(Qt::PlainText);
+  msgLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // The user may copy a path out of a message.
+  msgLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  okBtn = new QPushButton(this);
+  okBtn->setObjectName("okBtn");
+  okBtn->setGeometry(68, 164, 90, 28);
+  okBtn->setDefault(true);
+  helpBtn = new QPushButton(this);
+  helpBtn->setObjectName("helpBtn");
+  helpBtn->setGeometry(168, 164, 90, 28);
+  connect(okBtn, &QPushButton::clicked, this, [this] { done(1); });
+  connect(helpBtn, &QPushButton::clicked, this, [this] { OnHelpButton(); });
+  if (!msgFrm) msgFrm = this;
+}
+
+TmsgFrm::~TmsgFrm() {
+  if (msgFrm == this) msgFrm = nullptr;
+}
+
+QString TmsgFrm::Text() const { return text_; }
+
+void TmsgFrm::reject() { done(2); }
+
+void TmsgFrm::OnHelpButton() {
+  // Only a button that reads exactly "&Help" opens the help; any other second button answers no.
+  if (helpBtn->text() == QLatin1String(StrHelp)) {
+    OpenHelp();
+    return;
+  }
+  done(2);
+}
+
+void TmsgFrm::showEvent(QShowEvent* event) {
+  setWindowTitle(QStringLiteral("   ") + StrMessage + " ...");
+  icon->setPixmap(MessageIcon(kind_));
+  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+  QDialog::showEvent(event);
+}
+
+int TmsgFrm::Show(int kind, const std::string& text, const std::string& secondCaption,
+                  const std::string& firstCaption) {
+  kind_ = kind;
+  text_ = Q(text);
+  msgLabel->setText(WithPathBreaks(text_));
+  msgLabel->setToolTip(text_.size() > 200 ? text_ : QString());
+  helpBtn->setText(Q(secondCaption));
+  okBtn->setText(Q(firstCaption));
+  okBtn->setFocus();
+  // Stacked above the window that asks (the progress window stays on top of others), for this message only.
+  QWidget* owner = QApplication::activeWindow();
+  const bool borrowOwner = owner && owner != this && !parentWidget();
+  if (borrowOwner) setParent(owner, windowFlags());
+  const int result = exec();
+  if (borrowOwner) setParent(nullptr, windowFlags());
+  return result == 1 ? 1 : 2;
+}
+
+int ShowMessageBox(int kind, const std::string& text, const std::string& secondCaption,
+                   const std::string& firstCaption) {
+  // A message that arrives while another is open (from a timer, say) gets a window of its own.
+  if (msgFrm && !msgFrm->isVisible()) return msgFrm->Show(kind, text, secondCaption, firstCaption);
+  TmsgFrm window;
+  return window.Show(kind, text, secondCaption, firstCaption);
+}
