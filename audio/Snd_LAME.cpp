@@ -7,11 +7,15 @@
 #include "audio/FileStream.h"
 #include "audio/Id3v2Tag.h"
 #include "audio/lame.h"
+#include "core/TaskList.h"
 
 namespace {
 
-constexpr int32_t BitRateKbps[] = {8,  16,  24,  32,  40,  48,  56,  64,  80,
-                                   96, 112, 128, 144, 160, 192, 224, 256, 320};
+static_assert(br320 + 1 == BitrateCount, "one TMP3BitRate for each bitrate of the list");
+// The mode is handed to the encoder as its number: the order must be LAME's own.
+static_assert(int(TMP3Mode::STEREO) == STEREO && int(TMP3Mode::JOINT_STEREO) == JOINT_STEREO &&
+                  int(TMP3Mode::DUAL_CHANNEL) == DUAL_CHANNEL && int(TMP3Mode::MONO) == MONO,
+              "TMP3Mode follows LAME's MPEG_mode");
 constexpr int32_t SampleRateHz[] = {0, 32000, 44100, 48000};
 
 // A library that lacks an entry point the sink calls would crash at the call: refuse it up front.
@@ -60,11 +64,30 @@ void RequireEntryPoints() {
 }  // namespace
 
 int32_t MP3BitRateKbps(TMP3BitRate rate) {
-  return rate >= br8 && rate <= br320 ? BitRateKbps[rate] : BitRateKbps[br128];
+  return rate >= br8 && rate <= br320 ? MP3Bitrates[rate] : MP3Bitrates[br128];
 }
 
 int32_t MP3SampleRateHz(TMP3SampleRate rate) {
   return rate >= srDefault && rate <= sr48kHz ? SampleRateHz[rate] : 0;
+}
+
+TMP3Mode ChannelModeToMP3Mode(int32_t channelMode) {
+  switch (channelMode) {
+    case 0:
+      return TMP3Mode::DUAL_CHANNEL;
+    case 1:
+      return TMP3Mode::STEREO;
+    case 2:
+      return TMP3Mode::JOINT_STEREO;
+    default:
+      return TMP3Mode::MONO;
+  }
+}
+
+TMP3SampleRate SampleRateToMP3(int32_t hz) {
+  if (hz == 32000) return sr32kHz;
+  if (hz == 48000) return sr48kHz;
+  return sr41kHz;
 }
 
 void TMP3Out::EncoderCloser::operator()(lame_global_struct* encoder) const {

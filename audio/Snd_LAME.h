@@ -39,6 +39,12 @@ enum class TMP3Mode : int32_t { STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO };
 int32_t MP3BitRateKbps(TMP3BitRate rate);
 int32_t MP3SampleRateHz(TMP3SampleRate rate);
 
+// A task's channel-mode index (0 "Dual Channels", 1 "Stero", 2 "Joint Stero", 3 "Mono") as the
+// encoder's mode; any other value is mono.
+TMP3Mode ChannelModeToMP3Mode(int32_t channelMode);
+// A task's output rate in Hz as the encoder's setting: 32000 and 48000 are their own, any other 44100.
+TMP3SampleRate SampleRateToMP3(int32_t hz);
+
 class TMP3Out : public TSndFileOut {
  public:
   static constexpr int32_t InBlockSize = 16384;

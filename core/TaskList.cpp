@@ -10,11 +10,7 @@ std::atomic<int32_t> ProbeResult{-1};
 
 std::array<int32_t, BitrateCount> BitrateTable{};
 
-void FillBitrateTable() {
-  for (int i = 0; i < 8; ++i) BitrateTable[i] = 8 * (i + 1);
-  const int32_t upper[] = {80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
-  for (int i = 0; i < 10; ++i) BitrateTable[8 + i] = upper[i];
-}
+void FillBitrateTable() { BitrateTable = MP3Bitrates; }
 
 int BitrateIndex(int32_t kbps) {
   for (int i = 0; i < BitrateCount; ++i) {

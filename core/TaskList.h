@@ -49,6 +49,10 @@ extern std::atomic<bool> ProbeDone;
 extern std::atomic<int32_t> ProbeResult;  // -1 pending, 0 accepted, 1 unreadable, 2 no audio
 
 constexpr int BitrateCount = 18;
+// The MP3 bitrates in kbps, ascending: the one list behind BitrateTable, the editor's items and the
+// encoder's bitrate settings.
+inline constexpr std::array<int32_t, BitrateCount> MP3Bitrates = {8,  16,  24,  32,  40,  48,  56,  64,  80,
+                                                                  96, 112, 128, 144, 160, 192, 224, 256, 320};
 extern std::array<int32_t, BitrateCount> BitrateTable;
 
 void FillBitrateTable();

@@ -75,3 +75,16 @@ TEST(LameBinding, SinkDefaults) {
 }
 
 }  // namespace
+
+TEST(MP3Settings, TaskValuesMapOntoTheEncoderSettings) {
+  EXPECT_EQ(ChannelModeToMP3Mode(0), TMP3Mode::DUAL_CHANNEL);
+  EXPECT_EQ(ChannelModeToMP3Mode(1), TMP3Mode::STEREO);
+  EXPECT_EQ(ChannelModeToMP3Mode(2), TMP3Mode::JOINT_STEREO);
+  EXPECT_EQ(ChannelModeToMP3Mode(3), TMP3Mode::MONO);
+  EXPECT_EQ(ChannelModeToMP3Mode(7), TMP3Mode::MONO);
+  EXPECT_EQ(ChannelModeToMP3Mode(-1), TMP3Mode::MONO);
+  EXPECT_EQ(SampleRateToMP3(32000), sr32kHz);
+  EXPECT_EQ(SampleRateToMP3(44100), sr41kHz);
+  EXPECT_EQ(SampleRateToMP3(48000), sr48kHz);
+  EXPECT_EQ(SampleRateToMP3(22050), sr41kHz);
+}
