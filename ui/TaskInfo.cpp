@@ -88,12 +88,16 @@ void TTaskInfoPanel::ShowTaskInfo(int index) {
   if (index < 0) {
     taskInfo_1->setText(QString("<a href=\"aa\">%1</a>").arg(StrEmptyListHint));
     for (QLabel* label : {taskInfo_2, TaskInfo_5, taskinfo_3, Taskinfo_4}) label->clear();
+    for (QLabel* label : {taskInfo_1, taskInfo_2}) label->setToolTip(QString());
     PlaceEditLink();
     return;
   }
   const TTaskRecord& task = *Tasks[size_t(index)];
   const TDefaultSettings& defaults = DefaultSettings;
   taskInfo_1->setText(Bold(StrInputFile) + ": <a href=\"bb\"><u>" + RichTextOf(task.SourceFile) + "</u></a>");
+  // A long path runs off the panel: its tooltip shows it whole.
+  taskInfo_1->setToolTip(QString::fromStdString(task.SourceFile));
+  taskInfo_2->setToolTip(QString::fromStdString(task.OutputFile));
   // The output is a link only once there is a file to open.
   if (QFileInfo(QString::fromStdString(task.OutputFile)).isFile())
     taskInfo_2->setText(Bold(StrOutputFile) + ": <a href=\"dd\"><u>" + RichTextOf(task.OutputFile) +
