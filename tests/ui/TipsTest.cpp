@@ -198,6 +198,20 @@ TEST_F(TipsTest, BadTipsFilesGiveReadableTipsAndAQuickWindow) {
   EXPECT_EQ(shownLong.size(), TTipsFrm::TipDisplayLimit + 1);
 }
 
+TEST_F(TipsTest, EveryShippedTipFitsTheTipLabelWhole) {
+  const std::string shipped = ReadWholeFile(SourceDir() + "/data/tips-rm.txt");
+  WriteTips(shipped);
+  tips = -1;
+  TTipsFrm window;
+  const std::vector<std::string> list = window.TipList();
+  EXPECT_GE(list.size(), 15u);
+  for (const std::string& tip : list) {
+    EXPECT_FALSE(tip.empty());
+    window.TipLabel->setText(DisplayedTip(tip));
+    EXPECT_LE(window.TipLabel->heightForWidth(window.TipLabel->width()), window.TipLabel->height()) << tip;
+  }
+}
+
 TEST(DisplayedTip, CutsAtACharacterAndBreaksOnlyLongRuns) {
   EXPECT_EQ(DisplayedTip("Drop files on the list."), "Drop files on the list.");
   // A cut never splits a character made of two UTF-16 units.
