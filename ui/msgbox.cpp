@@ -1,5 +1,7 @@
 #include "ui/msgbox.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,11 +18,26 @@ TmsgFrm* msgFrm = nullptr;
 namespace {
 
 constexpr int kIconSize = 42;
+constexpr int kWidth = 326, kHeight = 215;
+constexpr int kLabelWidth = 217, kLabelHeight = 97;
+constexpr int kButtonTop = 164;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // A long path has no blanks to wrap at: a zero-width space after each "/" lets the label break it.
 QString WithPathBreaks(QString text) { return text.replace('/', QStringLiteral("/\u200B")); }
+
+// A message longer than the designed label (a long path and a hint) grows the window downwards, so
+// no line of it is lost; only past half the screen is it cut, and its tooltip then holds it whole.
+void FitToText(QDialog& box, QLabel& label, QPushButton& first, QPushButton& second) {
+  const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+  const int room = screen ? screen->availableGeometry().height() / 2 - kHeight : 300;
+  const int extra = std::clamp(label.heightForWidth(kLabelWidth) - kLabelHeight, 0, std::max(0, room));
+  label.resize(kLabelWidth, kLabelHeight + extra);
+  first.move(first.x(), kButtonTop + extra);
+  second.move(second.x(), kButtonTop + extra);
+  box.setFixedSize(kWidth, kHeight + extra);
+}
 
 }  // namespace
 
@@ -57,14 +74,14 @@ QPixmap MessageIcon(int kind) {
 
 TmsgFrm::TmsgFrm(QWidget* parent) : QDialog(parent) {
   setObjectName("msgFrm");
-  setFixedSize(326, 215);
+  setFixedSize(kWidth, kHeight);
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   icon = new QLabel(this);
   icon->setObjectName("icon");
   icon->setGeometry(22, 26, kIconSize, kIconSize);
   msgLabel = new QLabel(this);
   msgLabel->setObjectName("msgLabel");
-  msgLabel->setGeometry(84, 24, 217, 97);
+  msgLabel->setGeometry(84, 24, kLabelWidth, kLabelHeight);
   msgLabel->setWordWrap(true);
   msgLabel->setTextFormat(Qt::PlainText);
   msgLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -72,11 +89,11 @@ TmsgFrm::TmsgFrm(QWidget* parent) : QDialog(parent) {
   msgLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   okBtn = new QPushButton(this);
   okBtn->setObjectName("okBtn");
-  okBtn->setGeometry(68, 164, 90, 28);
+  okBtn->setGeometry(68, kButtonTop, 90, 28);
   okBtn->setDefault(true);
   helpBtn = new QPushButton(this);
   helpBtn->setObjectName("helpBtn");
-  helpBtn->setGeometry(168, 164, 90, 28);
+  helpBtn->setGeometry(168, kButtonTop, 90, 28);
   connect(okBtn, &QPushButton::clicked, this, [this] { done(1); });
   connect(helpBtn, &QPushButton::clicked, this, [this] { OnHelpButton(); });
   if (!msgFrm) msgFrm = this;
@@ -117,6 +134,7 @@ int TmsgFrm::Show(int kind, const std::string& text, const std::string& secondCa
   msgLabel->setToolTip(text_.size() > 200 ? text_ : QString());
   helpBtn->setText(Q(secondCaption));
   okBtn->setText(Q(firstCaption));
+  FitToText(*this, *msgLabel, *okBtn, *helpBtn);
   okBtn->setFocus();
   // Stacked above the window that asks (the progress window stays on top of others), for this message only.
   QWidget* owner = QApplication::activeWindow();
