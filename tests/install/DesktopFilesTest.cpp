@@ -2,6 +2,9 @@
 // says what a desktop needs to offer the program for RealMedia files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <QColor>
 #include <QDir>
 #include <QFile>

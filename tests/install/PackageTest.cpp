@@ -2,6 +2,8 @@
 // libraries the program needs (also the dlopen'ed encoder, which no linker record names), and its files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QSet>
