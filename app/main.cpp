@@ -1,5 +1,6 @@
 // Tolvane: converts the audio of RealMedia files into MP3 files.
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 extern "C" {
@@ -15,6 +16,7 @@ extern "C" {
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.png")));
   // Damaged files make the decoders chatty; only real errors reach the terminal.
   av_log_set_level(AV_LOG_ERROR);
   // Without the RealMedia demuxer and a RealAudio decoder nothing could be converted.
