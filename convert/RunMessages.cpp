@@ -14,13 +14,13 @@ std::string WhatHappened(const TRunFailure& f, const std::string& source, const 
     case TSndFailure::CannotOpen:
       return "The file " + Quoted(source) + " cannot be opened and is skipped";
     case TSndFailure::CannotCreate:
-      return "The MP3 file " + Quoted(output) + " cannot be created, so " + Quoted(source) + " is skipped";
+      return "The MP3 file " + Quoted(output) + " cannot be created";
     case TSndFailure::Damaged:
-      return "The file " + Quoted(source) + " is damaged and cannot be converted";
+      return "The file " + Quoted(source) + " is damaged";
     case TSndFailure::NoAudio:
-      return "No audio could be decoded from " + Quoted(source) + ", so it is skipped";
+      return "No audio could be decoded from " + Quoted(source);
     case TSndFailure::WriteFailed:
-      if (f.SystemError == ENOSPC) return "There is no space left to write " + Quoted(output);
+      if (f.SystemError == ENOSPC) return "No space is left to write " + Quoted(output);
       return "The MP3 file " + Quoted(output) + " cannot be written";
     case TSndFailure::Other:
       break;
@@ -50,7 +50,7 @@ std::string FailureMessage(const TRunFailure& failure, const std::string& source
   std::string text = WhatHappened(failure, source, output);
   if (!failure.LibraryText.empty()) text += " (" + failure.LibraryText + ")";
   text += ".";
-  if (partialOutput) text += "\nThe MP3 file holds only the part converted before this happened.";
+  if (partialOutput) text += "\nIts MP3 file holds only the part before that.";
   return text;
 }
 

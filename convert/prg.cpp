@@ -80,29 +80,29 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent), uiCalls_(MainThreadCallQueu
 
   timeLabel = new QLabel(this);
   timeLabel->setObjectName("timeLabel");
-  timeLabel->setGeometry(14, 12, 290, 38);
+  timeLabel->setGeometry(10, 10, 298, 40);
   timeLabel->setWordWrap(true);
   timeLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   totalPrgBar = new QProgressBar(this);
   totalPrgBar->setObjectName("totalPrgBar");
-  totalPrgBar->setGeometry(14, 56, 290, 24);
+  totalPrgBar->setGeometry(10, 56, 298, 24);
   totalPrgBar->setRange(0, 100);
   fileLabel = new TElidedLabel(this);
   fileLabel->setObjectName("fileLabel");
-  fileLabel->setGeometry(14, 98, 290, 22);
+  fileLabel->setGeometry(10, 98, 298, 22);
   curPrgbar = new QProgressBar(this);
   curPrgbar->setObjectName("curPrgbar");
-  curPrgbar->setGeometry(14, 124, 290, 24);
+  curPrgbar->setGeometry(10, 124, 298, 24);
 
   hideBtn = new QPushButton(Q(StrHideToTray), this);
   hideBtn->setObjectName("hideBtn");
-  hideBtn->setGeometry(14, 186, 112, 30);
+  hideBtn->setGeometry(10, 186, 116, 30);
   pauseBtn = new QPushButton(Q(StrPause), this);
   pauseBtn->setObjectName("pauseBtn");
-  pauseBtn->setGeometry(134, 186, 82, 30);
+  pauseBtn->setGeometry(134, 186, 83, 30);
   cancelBtn = new QPushButton(Q(StrCancel), this);
   cancelBtn->setObjectName("cancelBtn");
-  cancelBtn->setGeometry(222, 186, 82, 30);
+  cancelBtn->setGeometry(225, 186, 83, 30);
   for (QPushButton* button : {hideBtn, pauseBtn, cancelBtn}) button->setAutoDefault(false);
   connect(hideBtn, &QPushButton::clicked, this, [this] { HideToTray(); });
   connect(pauseBtn, &QPushButton::clicked, this, [this] { PauseClick(); });

@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{Bad::SourceEmpty, "SourceEmpty", "cannot be opened"},
                       BadCase{Bad::OutputFolderRemoved, "OutputFolderRemoved", "cannot be created"},
                       BadCase{Bad::OutputFolderReadOnly, "OutputFolderReadOnly", "cannot be created"},
-                      BadCase{Bad::OutputDevFull, "OutputDevFull", "no space left"}),
+                      BadCase{Bad::OutputDevFull, "OutputDevFull", "no space is left"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.name); });
 
 TEST_P(DamagedSource, BetweenTwoGoodFilesIsNamedWhenItCannotBeConverted) {
@@ -218,3 +218,41 @@ INSTANTIATE_TEST_SUITE_P(Copies, DamagedSource,
                          [](const ::testing::TestParamInfo<DamageCase>& info) {
                            return std::string(info.param.name);
                          });
+
+using DamagedSourceRun = RunFixture;
+
+TEST_F(DamagedSourceRun, ADecoderThatRunsAwayIsReportedAsDamagedAndItsPartPlays) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
+  const int good1 = AddTask(CopyOfTestFile("ra144.rm", "good1.rm"));
+  const std::string damagedPath = sourceDir + "/runaway.rm";
+  WriteWholeFile(damagedPath, ReadWholeFile(sample));
+  const int damaged = AddTask(damagedPath);
+  const int good2 = AddTask(CopyOfTestFile("aac.rm", "good2.rm"));
+  // The cook header's sub-packet height, frame size and sub-packet size become 1, 65535 and 1.
+  std::string bytes = ReadWholeFile(damagedPath);
+  const size_t header = bytes.find(".ra\xFD");
+  ASSERT_NE(header, std::string::npos);
+  const uint16_t values[] = {1, 65535, 1};
+  for (int k = 0; k < 3; ++k) {
+    bytes[header + 40 + 2 * k] = char(values[k] >> 8);
+    bytes[header + 41 + 2 * k] = char(values[k] & 0xFF);
+  }
+  WriteWholeFile(damagedPath, bytes);
+  driver.Answer(StrOK).Answer(StrNo);
+
+  Run();
+
+  ASSERT_EQ(driver.messages.size(), 2);
+  EXPECT_EQ(driver.kinds[0], mkError);
+  EXPECT_TRUE(
+      driver.messages[0].startsWith(QString::fromStdString("The file \"" + damagedPath + "\" is damaged")))
+      << driver.messages[0].toStdString();
+  EXPECT_TRUE(driver.messages[0].endsWith("\nIts MP3 file holds only the part before that."))
+      << driver.messages[0].toStdString();
+  const DecodedMedia part = DecodeMedia(Tasks[damaged]->OutputFile);
+  ASSERT_TRUE(part.ok) << part.error;
+  EXPECT_GT(part.DecodedSeconds(), 0.0);
+  EXPECT_LT(part.DecodedSeconds(), 2 * 18.3 + 60 + 1);
+  EXPECT_TRUE(Plays(Tasks[good1]->OutputFile, 2.0));
+  EXPECT_TRUE(Plays(Tasks[good2]->OutputFile, 2.1));
+}
