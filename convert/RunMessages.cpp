@@ -3,29 +3,37 @@
 #include <cerrno>
 
 #include "audio/AudioReadError.h"
+#include "core/Profile.h"
 #include "ui/lang.h"
 
 namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+// The message stays short enough for the message window: where the library's text already gives
+// the whole path, the file's name is enough.
+std::string Named(const std::string& path, const std::string& libraryText) {
+  return Quoted(libraryText.find(Quoted(path)) != std::string::npos ? FileNamePart(path) : path);
+}
+
 std::string WhatHappened(const TRunFailure& f, const std::string& source, const std::string& output) {
+  const std::string in = Named(source, f.LibraryText), out = Named(output, f.LibraryText);
   switch (f.What) {
     case TSndFailure::CannotOpen:
-      return "The file " + Quoted(source) + " cannot be opened and is skipped";
+      return "The file " + in + " cannot be opened and is skipped";
     case TSndFailure::CannotCreate:
-      return "The MP3 file " + Quoted(output) + " cannot be created";
+      return "The MP3 file " + out + " cannot be created";
     case TSndFailure::Damaged:
-      return "The file " + Quoted(source) + " is damaged";
+      return "The file " + in + " is damaged";
     case TSndFailure::NoAudio:
-      return "No audio could be decoded from " + Quoted(source);
+      return "No audio could be decoded from " + in;
     case TSndFailure::WriteFailed:
-      if (f.SystemError == ENOSPC) return "No space is left to write " + Quoted(output);
-      return "The MP3 file " + Quoted(output) + " cannot be written";
+      if (f.SystemError == ENOSPC) return "No space is left to write " + out;
+      return "The MP3 file " + out + " cannot be written";
     case TSndFailure::Other:
       break;
   }
-  return "The file " + Quoted(source) + " cannot be converted";
+  return "The file " + in + " cannot be converted";
 }
 
 }  // namespace
@@ -50,7 +58,7 @@ std::string FailureMessage(const TRunFailure& failure, const std::string& source
   std::string text = WhatHappened(failure, source, output);
   if (!failure.LibraryText.empty()) text += " (" + failure.LibraryText + ")";
   text += ".";
-  if (partialOutput) text += "\nIts MP3 file holds only the part before that.";
+  if (partialOutput) text += "\nIts MP3 file is incomplete.";
   return text;
 }
 

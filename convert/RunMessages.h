@@ -19,8 +19,9 @@ struct TRunFailure {
 // The reader's errors mean "cannot be opened" before the conversion runs and "damaged" while it runs.
 TRunFailure DescribeFailure(const Exception& e, TRunStage stage);
 
-// The message for a skipped task: names the file, says in plain words what happened and gives the
-// library's own text in parentheses. partialOutput: an incomplete MP3 file was left behind.
+// The message for a skipped task: names the file (by its name alone where the library's text gives
+// its whole path), says in plain words what happened and gives the library's own text in
+// parentheses. partialOutput: an incomplete MP3 file was left behind.
 std::string FailureMessage(const TRunFailure& failure, const std::string& source, const std::string& output,
                            bool partialOutput);
 

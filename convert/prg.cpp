@@ -57,6 +57,12 @@ void RemoveEmptyOutput(const std::string& path) {
   if (!path.empty() && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
 }
 
+// A finished task shows its bar full; one of unknown length leaves its busy look for a full bar.
+void ShowCurrentBarFull(QProgressBar* bar) {
+  if (bar->maximum() == 0) bar->setMaximum(1);
+  bar->setValue(bar->maximum());
+}
+
 bool IsPlainFile(const std::string& path) {
   struct stat info {};
   return !path.empty() && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -276,7 +282,7 @@ void TprgFrm::TaskDone() {
   ++finishedTasks_;
   CurrentInput.reset();
   Timer1->start();
-  curPrgbar->setValue(curPrgbar->maximum());
+  ShowCurrentBarFull(curPrgbar);
   timeLabel->setText(Q(StrPleaseWait) + "...");
   if (TotalDuration <= 0)
     totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, 0, finishedTasks_, CheckedCount));
@@ -313,7 +319,7 @@ void TprgFrm::TaskFailed() {
   ++finishedTasks_;
   ++failedTasks_;
   CurrentInput.reset();
-  curPrgbar->setValue(curPrgbar->maximum());
+  ShowCurrentBarFull(curPrgbar);
   timeLabel->setText(Q(StrPleaseWait) + "...");
   totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, 0, finishedTasks_, CheckedCount));
   ShowMessageBox(mkError, FailureMessage(failure, task.SourceFile, task.OutputFile, partialOutput), StrHelp,
