@@ -341,7 +341,7 @@ void TmainFrm::StartConversion() {
     ShowMessageBox(mkQuestion, std::string(StrBusy) + "\n" + StrNothingToConvert, StrHelp, StrOK);
     return;
   }
-  RunConversion();
+  if (prgFrm) prgFrm->RunConversion();
 }
 
 void TmainFrm::ListClick() {
@@ -441,6 +441,7 @@ void TmainFrm::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+  emit Closed();
 }
 
 QStringList TmainFrm::AcceptedDrop(const QStringList& paths) const {

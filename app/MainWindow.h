@@ -43,9 +43,13 @@ class TmainFrm : public QMainWindow {
   QGroupBox* taskPanel = nullptr;
   QListWidget* TaskList = nullptr;
   TTaskInfoPanel* infoPanel = nullptr;  // the captioned panel with the selected task's information
-  QLabel* statusPanel0 = nullptr;
+  QLabel* statusPanel0 = nullptr;  // the status bar's two panels
   QLabel* statusPanel1 = nullptr;
   QFileDialog* AddFilesDlg = nullptr;
+
+ signals:
+  // The window was allowed to close: the program ends.
+  void Closed();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <memory>
 
@@ -37,6 +38,10 @@ QStringList StartFiles(const QStringList& arguments) {
 
 int RunTolvane(int argc, char** argv) {
   QApplication application(argc, argv);
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.png")));
+  // Only closing the main window ends the program: a message closed while the windows are hidden in
+  // the tray must not.
+  QApplication::setQuitOnLastWindowClosed(false);
   // The per-user data folder of the tag histories is named after these.
   QCoreApplication::setOrganizationName("Zarnok");
   QCoreApplication::setApplicationName("Tolvane");
@@ -78,6 +83,7 @@ int RunTolvane(int argc, char** argv) {
 
     main->SetStartFiles(StartFiles(QCoreApplication::arguments()));
     CloseWindowOnTerminationSignals(main.get());
+    QObject::connect(main.get(), &TmainFrm::Closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     main->show();
     exitCode = QApplication::exec();
   }

@@ -16,17 +16,11 @@ namespace {
 constexpr AVRational kHundredNs = {1, 10000000};
 // One FFmpeg call (opening, reading a packet, seeking) that takes longer than this is given up:
 // a safety net against inputs that would keep the demuxer busy forever.
-constexpr int64_t kCallDeadlineNs = 30LL * 1000 * 1000 * 1000;
+constexpr std::chrono::milliseconds kCallBudget{30000};
 // Consecutive failed packet reads after which the rest of a damaged file is given up.
 constexpr int kMaxReadFailures = 64;
 // A first timestamp further before zero than this is taken as nonsense rather than encoder priming.
 constexpr int64_t kMaxLeadIn = 10LL * 10000000;
-
-int64_t SteadyNowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 bool IsUnsigned8(AVSampleFormat f) { return f == AV_SAMPLE_FMT_U8 || f == AV_SAMPLE_FMT_U8P; }
 
@@ -41,40 +35,21 @@ TAudioFileReader::~TAudioFileReader() {
   av_channel_layout_uninit(&swrInLayout_);
 }
 
-int TAudioFileReader::InterruptCallback(void* opaque) {
-  auto* self = static_cast<TAudioFileReader*>(opaque);
-  const int64_t deadline = self->deadline_.load(std::memory_order_relaxed);
-  return deadline != 0 && SteadyNowNs() > deadline ? 1 : 0;
-}
+void TAudioFileReader::ArmDeadline() { media_->ExtendDeadline(kCallBudget); }
 
-void TAudioFileReader::ArmDeadline() {
-  deadline_.store(SteadyNowNs() + kCallDeadlineNs, std::memory_order_relaxed);
-}
-
-void TAudioFileReader::OpenStreams(snd_ffmpeg::FormatPtr& format, snd_ffmpeg::CodecPtr& decoder,
+void TAudioFileReader::OpenStreams(std::unique_ptr<OpenedMedia>& media, snd_ffmpeg::CodecPtr& decoder,
                                    int& streamIndex) {
-  AVFormatContext* raw = avformat_alloc_context();
-  if (!raw) CheckResult(AVERROR(ENOMEM));
-  raw->interrupt_callback.callback = &TAudioFileReader::InterruptCallback;
-  raw->interrupt_callback.opaque = this;
-  // Local files only: a name such as "concat:a|b" or "http:x" must not reach another protocol.
-  raw->protocol_whitelist = av_strdup("file");
-  if (!raw->protocol_whitelist) {
-    avformat_free_context(raw);
-    CheckResult(AVERROR(ENOMEM));
-  }
-  const std::string url = "file:" + fileName_;
-  ArmDeadline();
-  int ret = avformat_open_input(&raw, url.c_str(), nullptr, nullptr);
-  if (ret < 0) CheckResult(ret);  // avformat_open_input frees the context on failure
-  format.reset(raw);
-
-  ArmDeadline();
-  ret = avformat_find_stream_info(format.get(), nullptr);
+  auto opened = std::make_unique<OpenedMedia>();
+  int ret = opened->Open(fileName_.c_str(), kCallBudget);
+  if (ret == OpenedMedia::kNotARegularFile) CheckResult(READER_E_NOTAFILE);
   if (ret < 0) CheckResult(ret);
+  opened->ExtendDeadline(kCallBudget);
+  ret = opened->FindStreamInfo();
+  if (ret < 0) CheckResult(ret);
+  AVFormatContext* format = opened->Context();
 
   const AVCodec* codec = nullptr;
-  ret = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+  ret = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
   if (ret == AVERROR_STREAM_NOT_FOUND) CheckResult(MS_E_NOSTREAM);
   if (ret < 0) CheckResult(ret);
   streamIndex = ret;
@@ -92,11 +67,12 @@ void TAudioFileReader::OpenStreams(snd_ffmpeg::FormatPtr& format, snd_ffmpeg::Co
   decoder->thread_count = 1;
   ret = avcodec_open2(decoder.get(), codec, nullptr);
   if (ret < 0) CheckResult(ret);
+  media = std::move(opened);
 }
 
 void TAudioFileReader::Open() {
-  OpenStreams(format_, decoder_, streamIndex_);
-  const AVStream* stream = format_->streams[streamIndex_];
+  OpenStreams(media_, decoder_, streamIndex_);
+  const AVStream* stream = Format()->streams[streamIndex_];
   const int rate = decoder_->sample_rate > 0 ? decoder_->sample_rate : stream->codecpar->sample_rate;
   const int channels = decoder_->ch_layout.nb_channels > 0 ? decoder_->ch_layout.nb_channels
                                                            : stream->codecpar->ch_layout.nb_channels;
@@ -124,8 +100,8 @@ void TAudioFileReader::Open() {
   streamFormat_.wBitsPerSample = uint16_t(8 * outBytesPerSample_);
   streamFormat_.cbSize = 0;
 
-  if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
-    streamDuration_ = av_rescale_q(format_->duration, AV_TIME_BASE_Q, kHundredNs);
+  if (Format()->duration != AV_NOPTS_VALUE && Format()->duration > 0) {
+    streamDuration_ = av_rescale_q(Format()->duration, AV_TIME_BASE_Q, kHundredNs);
   } else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
     streamDuration_ = av_rescale_q(stream->duration, stream->time_base, kHundredNs);
   }
@@ -215,7 +191,7 @@ void TAudioFileReader::AppendFrame(const AVFrame& frame) {
 }
 
 int64_t TAudioFileReader::FrameStartTime(const AVFrame& frame) const {
-  const AVStream* stream = format_->streams[streamIndex_];
+  const AVStream* stream = Format()->streams[streamIndex_];
   int64_t ts = frame.best_effort_timestamp;
   if (ts == AV_NOPTS_VALUE) return baseTime_;
   // Time 0 is where the presentation starts; samples stamped before it (encoder priming) stay negative.
@@ -258,10 +234,11 @@ bool TAudioFileReader::DecodeMore() {
       return false;
     }
     ArmDeadline();
-    int ret = av_read_frame(format_.get(), packet_.get());
+    int ret = av_read_frame(Format(), packet_.get());
     if (ret == AVERROR(EAGAIN)) continue;
     if (ret < 0) {
-      const bool atEnd = ret == AVERROR_EOF || (format_->pb && avio_feof(format_->pb)) || ret == AVERROR_EXIT;
+      const bool atEnd =
+          ret == AVERROR_EOF || (Format()->pb && avio_feof(Format()->pb)) || ret == AVERROR_EXIT;
       if (!atEnd && ++readFailures < kMaxReadFailures) {
         lastError_ = ret;
         continue;
@@ -335,15 +312,15 @@ void TAudioFileReader::ResetDecoding() {
 bool TAudioFileReader::Rewind() {
   // Opening the file again is the one way back to the start that every demuxer gets right
   // (RealMedia files often stamp every packet 0, which defeats timestamp seeking).
-  snd_ffmpeg::FormatPtr format;
+  std::unique_ptr<OpenedMedia> media;
   snd_ffmpeg::CodecPtr decoder;
   int index = -1;
   try {
-    OpenStreams(format, decoder, index);
+    OpenStreams(media, decoder, index);
   } catch (const EAudioReadError&) {
     return false;
   }
-  format_ = std::move(format);
+  media_ = std::move(media);
   decoder_ = std::move(decoder);
   streamIndex_ = index;
   ResetDecoding();
@@ -358,11 +335,11 @@ void TAudioFileReader::SeekTime(int64_t time) {
   time = std::max<int64_t>(time, 0);
   if (streamDuration_ > 0) time = std::min(time, streamDuration_);
   if (time == 0 && Rewind()) return;
-  const AVStream* stream = format_->streams[streamIndex_];
+  const AVStream* stream = Format()->streams[streamIndex_];
   int64_t target = av_rescale_q(time, kHundredNs, stream->time_base);
   if (stream->start_time != AV_NOPTS_VALUE && stream->start_time > 0) target += stream->start_time;
   ArmDeadline();
-  const int ret = av_seek_frame(format_.get(), streamIndex_, target, AVSEEK_FLAG_BACKWARD);
+  const int ret = av_seek_frame(Format(), streamIndex_, target, AVSEEK_FLAG_BACKWARD);
   ResetDecoding();
   if (ret >= 0) {
     baseTime_ = time;
@@ -373,8 +350,8 @@ void TAudioFileReader::SeekTime(int64_t time) {
   // Seeking failed: start again from the beginning.
   if (Rewind()) return;
   ArmDeadline();
-  if (av_seek_frame(format_.get(), streamIndex_, 0, AVSEEK_FLAG_BACKWARD) < 0) {
-    avformat_seek_file(format_.get(), -1, INT64_MIN, 0, INT64_MAX, 0);  // result ignored
+  if (av_seek_frame(Format(), streamIndex_, 0, AVSEEK_FLAG_BACKWARD) < 0) {
+    avformat_seek_file(Format(), -1, INT64_MIN, 0, INT64_MAX, 0);  // result ignored
   }
   ResetDecoding();
   baseTime_ = 0;

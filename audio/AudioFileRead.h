@@ -3,16 +3,19 @@
 // format, block by block. It stands on libavformat, libavcodec and libswresample.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "audio/AudioReadError.h"
 #include "audio/FFmpegHandles.h"
 #include "core/WaveFormat.h"
+#include "probe/OpenedMedia.h"
 
 class TAudioFileReader {
  public:
-  // Opens the file and prepares its best audio stream; raises EAudioReadError on any failure.
+  // Opens the file and prepares its best audio stream; raises EAudioReadError on any failure, at once
+  // for a path that names a folder, a device or a FIFO (READER_E_NOTAFILE).
   explicit TAudioFileReader(const std::string& fileName);
   ~TAudioFileReader();
   TAudioFileReader(const TAudioFileReader&) = delete;
@@ -35,7 +38,8 @@ class TAudioFileReader {
 
  private:
   void Open();
-  void OpenStreams(snd_ffmpeg::FormatPtr& format, snd_ffmpeg::CodecPtr& decoder, int& streamIndex);
+  void OpenStreams(std::unique_ptr<OpenedMedia>& media, snd_ffmpeg::CodecPtr& decoder, int& streamIndex);
+  AVFormatContext* Format() const { return media_->Context(); }
   bool Rewind();
   bool DecodeMore();
   bool ReceiveFrame();
@@ -46,8 +50,7 @@ class TAudioFileReader {
   void ResetDecoding();
   int64_t FrameStartTime(const AVFrame& frame) const;
   int64_t CurrentEndTime() const;
-  void ArmDeadline();
-  static int InterruptCallback(void* opaque);
+  void ArmDeadline();  // gives the next FFmpeg call its own time budget
 
   std::string fileName_;
   TWaveFormatEx streamFormat_;
@@ -56,7 +59,7 @@ class TAudioFileReader {
   bool monoSource_ = false;
   bool byteSource_ = false;
 
-  snd_ffmpeg::FormatPtr format_;
+  std::unique_ptr<OpenedMedia> media_;  // the opened file (the one way media files are opened)
   snd_ffmpeg::CodecPtr decoder_;
   snd_ffmpeg::FramePtr frame_;
   snd_ffmpeg::PacketPtr packet_;
@@ -79,6 +82,5 @@ class TAudioFileReader {
   int64_t baseTime_ = 0;      // 100-ns time of the first byte handed out since open or seek
   uint64_t bytesOut_ = 0;     // bytes handed out since open or seek
   uint64_t totalBytesDecoded_ = 0;
-  int lastError_ = 0;                 // last decoding or reading error, reported when nothing decodes at all
-  std::atomic<int64_t> deadline_{0};  // steady-clock ns after which FFmpeg calls are interrupted
+  int lastError_ = 0;  // last decoding or reading error, reported when nothing decodes at all
 };

@@ -16,6 +16,7 @@ const CodeText kCodeTexts[] = {
     {0x00040002u, "Sample was not updated after forced completion."},
     {0x00040003u, "Reached the end of the stream; the sample wasn't updated."},
     {0x08000001u, "Invalid buffer size."},
+    {0x08000002u, "This is a folder, a device or a pipe, not a media file."},
     {0x80004002u, "No interface."},
     {0x80004003u, "This method tried to access an invalid pointer."},
     {0x80004004u, "The update aborted."},

@@ -10,6 +10,7 @@ constexpr int32_t MS_S_PENDING = 0x00040001;
 constexpr int32_t MS_S_NOUPDATE = 0x00040002;
 constexpr int32_t MS_S_ENDOFSTREAM = 0x00040003;
 constexpr int32_t READER_E_BUFFERSIZE = 0x08000001;  // the reader's own code for a zero buffer size
+constexpr int32_t READER_E_NOTAFILE = 0x08000002;    // the reader's own code for a folder, device or FIFO
 constexpr int32_t E_POINTER_CODE = int32_t(0x80004003u);
 constexpr int32_t MS_E_NOSTREAM = int32_t(0x80040403u);
 constexpr int32_t MS_E_INCOMPATIBLE = int32_t(0x80040405u);

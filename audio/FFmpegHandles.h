@@ -1,5 +1,6 @@
 #pragma once
-// Owning handles for the FFmpeg objects the decoding input uses.
+// Owning handles for the FFmpeg objects the decoding input uses (the opened file itself is an
+// OpenedMedia, probe/OpenedMedia.h).
 #include <memory>
 
 extern "C" {
@@ -10,9 +11,6 @@ extern "C" {
 
 namespace snd_ffmpeg {
 
-struct FormatCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
 struct CodecFreer {
   void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
@@ -26,7 +24,6 @@ struct ResamplerFreer {
   void operator()(SwrContext* s) const { swr_free(&s); }
 };
 
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;

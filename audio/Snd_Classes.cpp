@@ -435,7 +435,13 @@ int32_t TSndOutput::ProgressPercent() const {
 void TSndOutput::FinishRun() {
   if (!Busy.load()) return;
   CanWrite = false;
-  FinishOutput();
+  try {
+    FinishOutput();
+  } catch (...) {
+    // The error path must not finish a second time: that would end the input's read twice.
+    Busy = false;
+    throw;
+  }
   Busy = false;
 }
 

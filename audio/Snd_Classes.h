@@ -63,8 +63,10 @@ class TComponent {
 class TByteStream {
  public:
   virtual ~TByteStream() = default;
-  // Writes count bytes; returns the count written.
+  // Writes count bytes; returns the count written (fewer when the write failed).
   virtual int64_t Write(const void* data, int64_t count) = 0;
+  // errno of the last failed write, 0 when none failed.
+  virtual int LastError() const { return 0; }
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -222,12 +224,20 @@ class TSndOutput : public TComponent {
   bool SuspendWhenIdle() const { return Worker->SuspendWhenIdle.load(std::memory_order_acquire); }
   void SetSuspendWhenIdle(bool value) { Worker->SuspendWhenIdle.store(value, std::memory_order_release); }
 
-  // Run on the thread that created the sink, while the worker waits: from that thread's Qt event loop
-  // (modal loops included) or, without an event loop, from ProcessMainThreadCalls (MainThreadCall.h).
-  // A handler may Start the next run, Pause, Stop or destroy the input, but must not destroy the sink.
+  // Events. A run ends with exactly one of OnDone (it finished or was stopped) and OnThreadException
+  // (it failed); never both, and an error is never reported as done.
+  //
+  // OnDone and OnProgress run on the thread that created the sink (the UI thread), while the worker
+  // waits: from that thread's Qt event loop (modal loops included) or, without an event loop, from
+  // ProcessMainThreadCalls (MainThreadCall.h). A handler may Start the next run, Pause, Stop or destroy
+  // the input, but must not destroy the sink.
   TOutputDoneEvent OnDone;
   TOutputProgressEvent OnProgress;
-  // Runs on the thread where the error arose (the worker for errors in steps).
+  // Runs directly on the thread where the error arose, after the output has been finalised: the
+  // worker for errors in steps and in finishing, the caller of Start for errors while preparing. The
+  // worker does not wait for the UI thread here, so a handler on the worker must not block on it
+  // either: it hands the error over (a queued call, an atomic) and returns. The exception object
+  // lives only for the call.
   TThreadExceptionEvent OnThreadException;
 
   // Begins a run; raises "Component is Busy" or "Input is not assigned". A failure while preparing the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -10,13 +11,15 @@ extern "C" {
 
 namespace {
 
-// 8-bit unsigned s becomes the 16-bit sample (s shr 1) x 256; from the last sample down, so every
-// source byte is read before its place is overwritten.
+constexpr int64_t kRunawayMarginHns = 60LL * 10000000;  // one minute in 100-ns units
+
+// 8-bit unsigned s becomes the 16-bit sample (s - 128) x 256: silence (128) stays 0 and full scale
+// stays full scale. From the last sample down, so every source byte is read before it is overwritten.
 void WidenBytes(uint8_t* block, int32_t count) {
   for (int32_t k = count - 1; k >= 0; --k) {
     const uint8_t s = block[k];
     block[2 * k] = 0;
-    block[2 * k + 1] = uint8_t(s >> 1);
+    block[2 * k + 1] = uint8_t(s ^ 0x80);  // the high byte of (s - 128) x 256 in two's complement
   }
 }
 
@@ -53,6 +56,11 @@ void TDX9In::OpenSource() {
     BitsPerSample = f.wBitsPerSample;
     Channels = f.nChannels;
     TotalSamples = av_rescale(reader->StreamDuration(), rate, 10000000);
+    // A damaged header can make a decoder produce audio without end (noise for half an hour from an
+    // 18-second file): more than twice the stated duration plus a minute is taken as damage.
+    runawayFrames_ = reader->StreamDuration() > 0
+                         ? av_rescale(2 * reader->StreamDuration() + kRunawayMarginHns, rate, 10000000)
+                         : 0;
     ReopenOnQuery = true;
     reader_ = std::move(reader);
     readerView_.store(reader_.get(), std::memory_order_release);
@@ -131,6 +139,12 @@ int32_t TDX9In::FillBlock() {
         got = int32_t(std::min<int64_t>(got, (EndSample - nextFrame_) * frameBytes));
       }
       nextFrame_ += got / frameBytes;
+      if (runawayFrames_ > 0 && nextFrame_ > runawayFrames_) {
+        throw ESndException("The file \"" + FileName +
+                                "\" is damaged: it decodes to far more audio than the " +
+                                std::to_string(reader_->StreamDuration() / 10000000) + " seconds it holds.",
+                            TSndFailure::Damaged);
+      }
     }
     if (got > 0 || !Loop) return got;
     // Looping: back to the start frame; a source that gives nothing even then ends the run.

@@ -40,4 +40,5 @@ class TDX9In : public TSndFileIn {
   std::vector<uint8_t> BlockBuffer;                     // one decoded and widened block
   int64_t nextFrame_ = 0;                               // index of the next sample frame the reader hands out
   bool readerUsed_ = false;                             // the reader has moved since it was opened or rewound
+  int64_t runawayFrames_ = 0;  // frames past which the source counts as damaged; 0 = no limit known
 };

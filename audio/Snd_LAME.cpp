@@ -1,9 +1,13 @@
 #include "audio/Snd_LAME.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <limits>
 
+#include "audio/AudioReadError.h"
 #include "audio/FileStream.h"
 #include "audio/Id3v2Tag.h"
 #include "audio/lame.h"
@@ -94,6 +98,12 @@ void TMP3Out::EncoderCloser::operator()(lame_global_struct* encoder) const {
   if (encoder && Lame.lame_close) Lame.lame_close(encoder);
 }
 
+int64_t TMP3Out::OutBufferSizeFor(int64_t samplesPerChannel, int32_t inRate, int32_t outRate) {
+  double samples = double(samplesPerChannel);
+  if (inRate > 0 && outRate > inRate) samples = samples * double(outRate) / double(inRate);
+  return int64_t(std::ceil(1.25 * samples)) + 7200;
+}
+
 TMP3Out::TMP3Out() {
   const std::string library = LameLibraryFile();
   LoadLame(library);
@@ -108,24 +118,91 @@ TMP3Out::~TMP3Out() {
   if (lameLoaded_) UnloadLame();
 }
 
-void TMP3Out::WriteOut(const unsigned char* data, int count) {
-  if (Stream && count > 0) Stream->Write(data, count);
+std::string TMP3Out::SourceName() const {
+  const auto* file = dynamic_cast<const TSndFileIn*>(Input());
+  return file ? file->FileName : std::string();
+}
+
+void TMP3Out::RaiseWriteFailed(int error) const {
+  throw ESndException("Cannot write file \"" + FileName + "\". " + std::strerror(error),
+                      TSndFailure::WriteFailed, error);
+}
+
+void TMP3Out::RaiseNoAudio(const std::string& reason) const {
+  std::string message = "Cannot convert \"" + SourceName() + "\": no audio could be decoded";
+  if (!reason.empty()) message += " (" + reason + ")";
+  throw ESndException(message + ".", TSndFailure::NoAudio);
+}
+
+void TMP3Out::WriteOut(const unsigned char* data, int64_t count) {
+  if (!Stream || count <= 0) return;
+  if (Stream->Write(data, count) == count) return;
+  const int error = Stream->LastError();
+  RaiseWriteFailed(error != 0 ? error : EIO);
 }
 
 void TMP3Out::CloseOwnStream() {
   if (StreamAttached) return;
   Stream = nullptr;
+  if (!ownStream_) return;
+  const int error = ownStream_->Close();
   ownStream_.reset();
+  // The system may refuse buffered data only at the close (a full disk over NFS, say).
+  if (error != 0) RaiseWriteFailed(error);
 }
 
 void TMP3Out::AbandonOutputFile() {
-  // The run never started: close the file and remove it rather than leave an empty MP3 behind.
+  // Nothing worth keeping was written: close the file and remove it rather than leave a broken MP3.
   if (StreamAttached || !ownStream_) return;
-  CloseOwnStream();
-  unlink(FileName.c_str());
+  Stream = nullptr;
+  ownStream_->CloseAndRemove();
+  ownStream_.reset();
+}
+
+void TMP3Out::ConfigureEncoder(lame_global_struct* gf, int32_t inRate) {
+  const int32_t kbps = MP3BitRateKbps(BitRate);
+  // A setter refuses a value by returning -1 and keeps its default (an input rate of 0 would then
+  // encode as 44100 Hz): a refusal of any setting, or of the whole, ends the run.
+  int refused = 0;
+  auto check = [&refused](int result) {
+    if (result < 0 && refused == 0) refused = result;
+  };
+  check(Lame.lame_set_in_samplerate(gf, inRate));
+  check(Lame.lame_set_num_channels(gf, 2));
+  check(Lame.lame_set_out_samplerate(gf, MP3SampleRateHz(SampleRate)));
+  check(Lame.lame_set_mode(gf, MPEG_mode(Mode)));
+  check(Lame.lame_set_copyright(gf, Copyright ? 1 : 0));
+  check(Lame.lame_set_original(gf, Original ? 1 : 0));
+  check(Lame.lame_set_error_protection(gf, CRC ? 1 : 0));
+  if (EnableVBR) {
+    if (WriteVBRHeader) check(Lame.lame_set_VBR(gf, SinkVbrMode));
+    check(Lame.lame_set_bWriteVbrTag(gf, 1));
+    check(Lame.lame_set_VBR_q(gf, VBRQuality));
+    if (VBRMaxBitrate < VBRMinBitrate) std::swap(VBRMinBitrate, VBRMaxBitrate);
+    check(Lame.lame_set_VBR_min_bitrate_kbps(gf, VBRMinBitrate));
+    check(Lame.lame_set_VBR_max_bitrate_kbps(gf, VBRMaxBitrate));
+  } else {
+    check(Lame.lame_set_brate(gf, kbps));
+    check(Lame.lame_set_quality(gf, Quality));
+  }
+  if (refused == 0) check(Lame.lame_init_params(gf));
+  if (refused < 0) {
+    const std::string bitrate = EnableVBR ? "variable bitrate " + std::to_string(VBRMinBitrate) + "-" +
+                                                std::to_string(VBRMaxBitrate) + " kbps"
+                                          : std::to_string(kbps) + " kbps";
+    throw ESndException("The MP3 encoder refused the settings for \"" + FileName + "\" (input rate " +
+                        std::to_string(inRate) + " Hz, output rate " +
+                        std::to_string(MP3SampleRateHz(SampleRate)) + " Hz, " + bitrate + "; LAME error " +
+                        std::to_string(refused) + ").");
+  }
 }
 
 void TMP3Out::PrepareOutput() {
+  runOpen_ = false;
+  discardOutput_ = false;
+  inputReading_ = false;
+  pcmBytes_ = 0;
+  firstFrameOffset_ = 0;
   if (!StreamAttached) {
     if (FileName.empty()) throw ESndException("File name is not assigned.");
     ownStream_ = TFileStream::Create(FileName);
@@ -138,39 +215,27 @@ void TMP3Out::PrepareOutput() {
     AbandonOutputFile();
     throw;
   }
+  inputReading_ = true;
   try {
     RequireEntryPoints();
     EncoderHandle encoder(Lame.lame_init());
     if (!encoder) throw ESndException("The MP3 encoder could not be created.");
-    lame_global_flags* gf = encoder.get();
-    Lame.lame_set_in_samplerate(gf, input->SamplesPerSecond());
-    Lame.lame_set_num_channels(gf, 2);
-    const int32_t kbps = MP3BitRateKbps(BitRate);
-    Lame.lame_set_out_samplerate(gf, MP3SampleRateHz(SampleRate));
-    Lame.lame_set_mode(gf, MPEG_mode(Mode));
-    Lame.lame_set_copyright(gf, Copyright ? 1 : 0);
-    Lame.lame_set_original(gf, Original ? 1 : 0);
-    Lame.lame_set_error_protection(gf, CRC ? 1 : 0);
-    if (EnableVBR) {
-      if (WriteVBRHeader) Lame.lame_set_VBR(gf, vbr_mode(2));
-      Lame.lame_set_bWriteVbrTag(gf, 1);
-      Lame.lame_set_VBR_q(gf, VBRQuality);
-      if (VBRMaxBitrate < VBRMinBitrate) std::swap(VBRMinBitrate, VBRMaxBitrate);
-      Lame.lame_set_VBR_min_bitrate_kbps(gf, VBRMinBitrate);
-      Lame.lame_set_VBR_max_bitrate_kbps(gf, VBRMaxBitrate);
-    } else {
-      Lame.lame_set_brate(gf, kbps);
-      Lame.lame_set_quality(gf, Quality);
-    }
-    Lame.lame_init_params(gf);
-    OutBuffer = std::make_unique<unsigned char[]>(OutBufferSize);
+    const int32_t inRate = input->SamplesPerSecond();
+    ConfigureEncoder(encoder.get(), inRate);
+    const int32_t outRate =
+        Lame.lame_get_out_samplerate ? Lame.lame_get_out_samplerate(encoder.get()) : 48000;
+    // Mono blocks carry the most samples a channel: InBlockSize / 2.
+    outBufferSize_ = OutBufferSizeFor(InBlockSize / 2, inRate, outRate);
+    OutBuffer = std::make_unique<unsigned char[]>(size_t(outBufferSize_));
     // The full texts go first, before any audio; LAME adds only its ID3v1 tag at the end.
     const std::string tag = BuildId3v2Tag(
         {Id3TagTitle, Id3TagArtist, Id3TagAlbum, Id3TagYear, Id3TagTrack, Id3TagComment, Id3TagGenre});
-    if (Stream && !tag.empty()) Stream->Write(tag.data(), int64_t(tag.size()));
+    WriteOut(reinterpret_cast<const unsigned char*>(tag.data()), int64_t(tag.size()));
+    firstFrameOffset_ = int64_t(tag.size());
     Encoder = std::move(encoder);
   } catch (...) {
     OutBuffer.reset();
+    inputReading_ = false;
     try {
       input->EndRead();
     } catch (...) {
@@ -178,6 +243,7 @@ void TMP3Out::PrepareOutput() {
     AbandonOutputFile();
     throw;
   }
+  runOpen_ = true;
 }
 
 bool TMP3Out::WriteStep(bool abort) {
@@ -192,51 +258,99 @@ bool TMP3Out::WriteStep(bool abort) {
       count = input->ReadData(InBlock, InBlockSize);
       if (count > 0) channels = input->ChannelCount();
     }
+  } catch (const EAudioReadError& e) {
+    ReleaseInputLock();
+    if (pcmBytes_ > 0) throw;
+    // The decoder failed before it gave anything: no MP3 is left behind.
+    discardOutput_ = true;
+    RaiseNoAudio(e.what());
   } catch (...) {
     ReleaseInputLock();
+    if (pcmBytes_ == 0) discardOutput_ = true;
     throw;
   }
   ReleaseInputLock();
-  if (count <= 0) return false;
+  if (count <= 0) {
+    if (pcmBytes_ > 0) return false;
+    discardOutput_ = true;
+    RaiseNoAudio(std::string());
+  }
   count = std::min(count, InBlockSize);
+  pcmBytes_ += count;
   auto* out = OutBuffer.get();
+  const int outSize = int(std::min<int64_t>(outBufferSize_, std::numeric_limits<int>::max()));
   int result;
   if (channels == 2) {
-    result = Lame.lame_encode_buffer_interleaved(Encoder.get(), InBlock, count / 4, out, OutBufferSize);
+    result = Lame.lame_encode_buffer_interleaved(Encoder.get(), InBlock, count / 4, out, outSize);
   } else {
     // Any other channel count: the samples go to both channels.
-    result = Lame.lame_encode_buffer(Encoder.get(), InBlock, InBlock, count / 2, out, OutBufferSize);
+    result = Lame.lame_encode_buffer(Encoder.get(), InBlock, InBlock, count / 2, out, outSize);
   }
-  if (result < 0) return false;
+  if (result < 0) {
+    throw ESndException("The MP3 encoder failed while writing \"" + FileName + "\" (LAME error " +
+                        std::to_string(result) + ").");
+  }
   WriteOut(out, result);
   return true;
 }
 
-void TMP3Out::FinishOutput() {
-  lame_global_flags* gf = Encoder.get();
-  if (gf && OutBuffer) {
-    Lame.id3tag_init(gf);
-    // Our ID3v2 tag at the start holds the full texts: LAME must not add a second one.
-    if (Lame.id3tag_v1_only) Lame.id3tag_v1_only(gf);
-    Lame.id3tag_set_title(gf, Utf8ToLatin1(Id3TagTitle).c_str());
-    Lame.id3tag_set_artist(gf, Utf8ToLatin1(Id3TagArtist).c_str());
-    Lame.id3tag_set_album(gf, Utf8ToLatin1(Id3TagAlbum).c_str());
-    Lame.id3tag_set_year(gf, Utf8ToLatin1(Id3TagYear).c_str());
-    Lame.id3tag_set_track(gf, Utf8ToLatin1(Id3TagTrack).c_str());
-    Lame.id3tag_set_comment(gf, Utf8ToLatin1(Id3TagComment).c_str());
-    Lame.id3tag_set_genre(gf, Utf8ToLatin1(Id3TagGenre).c_str());
-    const int count = Lame.lame_encode_flush(gf, OutBuffer.get(), OutBufferSize);
-    WriteOut(OutBuffer.get(), count);
+void TMP3Out::FinishEncoding(lame_global_struct* gf) {
+  Lame.id3tag_init(gf);
+  // Our ID3v2 tag at the start holds the full texts: LAME must not add a second one.
+  if (Lame.id3tag_v1_only) Lame.id3tag_v1_only(gf);
+  Lame.id3tag_set_title(gf, Utf8ToLatin1(Id3TagTitle).c_str());
+  Lame.id3tag_set_artist(gf, Utf8ToLatin1(Id3TagArtist).c_str());
+  Lame.id3tag_set_album(gf, Utf8ToLatin1(Id3TagAlbum).c_str());
+  Lame.id3tag_set_year(gf, Utf8ToLatin1(Id3TagYear).c_str());
+  Lame.id3tag_set_track(gf, Utf8ToLatin1(Id3TagTrack).c_str());
+  Lame.id3tag_set_comment(gf, Utf8ToLatin1(Id3TagComment).c_str());
+  Lame.id3tag_set_genre(gf, Utf8ToLatin1(Id3TagGenre).c_str());
+  const int outSize = int(std::min<int64_t>(outBufferSize_, std::numeric_limits<int>::max()));
+  const int count = Lame.lame_encode_flush(gf, OutBuffer.get(), outSize);
+  if (count < 0) {
+    throw ESndException("The MP3 encoder failed to finish \"" + FileName + "\" (LAME error " +
+                        std::to_string(count) + ").");
   }
-  CloseOwnStream();
-  if (gf) {
-    lame_global_flags* released = Encoder.release();
-    if (Lame.lame_get_bWriteVbrTag(released) > 0) {
-      beWriteInfoTag(released, FileName.c_str());
-    } else {
-      Lame.lame_close(released);
+  WriteOut(OutBuffer.get(), count);
+}
+
+void TMP3Out::FinishOutput() {
+  // Also reached from the error path after a finish that failed: then everything is done already.
+  if (!runOpen_) return;
+  runOpen_ = false;
+  // Every step below runs whatever failed before it; the first failure is raised at the end.
+  std::exception_ptr failure;
+  auto attempt = [&failure](const auto& step) {
+    try {
+      step();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
     }
+  };
+  EncoderHandle encoder = std::move(Encoder);
+  if (discardOutput_) {
+    encoder.reset();
+    AbandonOutputFile();
+  } else {
+    if (encoder && OutBuffer) attempt([&] { FinishEncoding(encoder.get()); });
+    attempt([&] { CloseOwnStream(); });
+    if (encoder && Lame.lame_get_bWriteVbrTag(encoder.get()) > 0 && !failure && !StreamAttached) {
+      const unsigned long error = WriteInfoTagAt(encoder.release(), FileName.c_str(), firstFrameOffset_);
+      if (error != 0) {
+        attempt([&] {
+          if (error == EIO || error == ENOSPC || error == EROFS || error == EDQUOT)
+            RaiseWriteFailed(int(error));
+          throw ESndException("Cannot write the VBR header of \"" + FileName + "\". " +
+                              std::strerror(int(error)));
+        });
+      }
+    }
+    encoder.reset();  // lame_close, unless the Info tag writer released it
   }
   OutBuffer.reset();
-  if (TSndInput* input = Input()) input->EndRead();
+  if (inputReading_) {
+    inputReading_ = false;
+    if (TSndInput* input = Input()) attempt([input] { input->EndRead(); });
+  }
+  if (failure) std::rethrow_exception(failure);
 }

@@ -45,11 +45,17 @@ TMP3Mode ChannelModeToMP3Mode(int32_t channelMode);
 // A task's output rate in Hz as the encoder's setting: 32000 and 48000 are their own, any other 44100.
 TMP3SampleRate SampleRateToMP3(int32_t hz);
 
+class TFileStream;
+
 class TMP3Out : public TSndFileOut {
  public:
   static constexpr int32_t InBlockSize = 16384;
-  // The encoder's worst case for one block of 8192 16-bit samples: 1.25 x 8192 + 7200.
+  // LAME's bound for one block without resampling: 1.25 x 8192 samples + 7200. A source slower than
+  // the output rate needs more; the buffer of a run is sized by OutBufferSizeFor.
   static constexpr int32_t OutBufferSize = 17440;
+  // LAME's rule for the MP3 buffer of one encode call of samplesPerChannel samples: 1.25 x samples
+  // + 7200 bytes, the samples scaled by outRate / inRate when the encoder resamples upwards.
+  static int64_t OutBufferSizeFor(int64_t samplesPerChannel, int32_t inRate, int32_t outRate);
 
   // Raises ESndException "<library file> library could not be loaded." without the encoder library.
   TMP3Out();
@@ -71,6 +77,10 @@ class TMP3Out : public TSndFileOut {
   int32_t VBRMaxBitrate = 192;
 
  protected:
+  // Failures raise ESndException with a TSndFailure: WriteFailed (with errno) for a failed or short
+  // write, Other for settings the encoder refuses and encoder errors, NoAudio when the source gave
+  // nothing at all (the file is then removed). A run that fails after audio was written keeps a
+  // finalised, playable file.
   void PrepareOutput() override;
   bool WriteStep(bool abort) override;
   void FinishOutput() override;
@@ -81,13 +91,24 @@ class TMP3Out : public TSndFileOut {
   };
   using EncoderHandle = std::unique_ptr<lame_global_struct, EncoderCloser>;
 
-  void WriteOut(const unsigned char* data, int count);
+  void WriteOut(const unsigned char* data, int64_t count);
+  [[noreturn]] void RaiseWriteFailed(int error) const;
+  [[noreturn]] void RaiseNoAudio(const std::string& reason) const;
+  void ConfigureEncoder(lame_global_struct* gf, int32_t inRate);
+  void FinishEncoding(lame_global_struct* gf);
   void CloseOwnStream();
   void AbandonOutputFile();
+  std::string SourceName() const;
 
   int16_t InBlock[InBlockSize / 2];  // one block of 16-bit samples
   EncoderHandle Encoder;
   std::unique_ptr<unsigned char[]> OutBuffer;
-  std::unique_ptr<TByteStream> ownStream_;
+  int64_t outBufferSize_ = 0;
+  std::unique_ptr<TFileStream> ownStream_;
+  int64_t firstFrameOffset_ = 0;  // where the first MPEG frame starts: right after our ID3v2 tag
+  int64_t pcmBytes_ = 0;          // PCM read from the input in this run
+  bool inputReading_ = false;     // BeginRead was called and EndRead is still due
+  bool runOpen_ = false;          // PrepareOutput succeeded and FinishOutput has not run yet
+  bool discardOutput_ = false;    // the run failed before any audio: remove the file, do not finish it
   bool lameLoaded_ = false;
 };

@@ -56,24 +56,16 @@ bool IsFrameSync(const unsigned char* h) {
          (h[2] & 0xF0) != 0xF0 && (h[2] & 0xF0) != 0 && (h[2] & 0x0C) != 0x0C;
 }
 
-// Offset of the first MPEG frame: after a leading ID3v2 tag, at the first frame sync from there.
-off_t FirstFrameOffset(int fd) {
+// Size of a leading ID3v2 tag (header, body and footer), 0 when the file starts with none.
+off_t LeadingId3v2Size(int fd) {
   unsigned char header[10];
-  off_t offset = 0;
-  if (ReadAt(fd, header, sizeof header, 0) && std::memcmp(header, "ID3", 3) == 0 && header[3] != 0xFF &&
-      !((header[6] | header[7] | header[8] | header[9]) & 0x80)) {
-    const off_t size =
-        (off_t(header[6]) << 21) | (off_t(header[7]) << 14) | (off_t(header[8]) << 7) | off_t(header[9]);
-    offset = 10 + size + ((header[5] & 0x10) ? 10 : 0);  // footer flag
+  if (!ReadAt(fd, header, sizeof header, 0) || std::memcmp(header, "ID3", 3) != 0 || header[3] == 0xFF ||
+      ((header[6] | header[7] | header[8] | header[9]) & 0x80)) {
+    return 0;
   }
-  // The encoder's first frame follows the tag directly; look a little further for safety.
-  constexpr size_t window = 65536;
-  std::vector<unsigned char> data(window + 3);
-  const ssize_t got = pread(fd, data.data(), data.size(), offset);
-  for (ssize_t i = 0; i + 4 <= got; ++i) {
-    if (IsFrameSync(&data[size_t(i)])) return offset + i;
-  }
-  return -1;
+  const off_t size =
+      (off_t(header[6]) << 21) | (off_t(header[7]) << 14) | (off_t(header[8]) << 7) | off_t(header[9]);
+  return 10 + size + ((header[5] & 0x10) ? 10 : 0);  // footer flag
 }
 
 }  // namespace
@@ -120,7 +112,7 @@ bool LameLoaded() {
   return libraryHandle != nullptr;
 }
 
-unsigned long beWriteInfoTag(lame_global_flags* encoder, const char* path) {
+unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64_t firstFrameOffset) {
   if (!encoder) return EINVAL;
   unsigned long result = 0;
   // The largest MPEG-1/2 layer III frame is 1441 bytes; the encoder says when it needs more.
@@ -137,16 +129,25 @@ unsigned long beWriteInfoTag(lame_global_flags* encoder, const char* path) {
     if (fd < 0) {
       result = errno;
     } else {
-      const off_t offset = FirstFrameOffset(fd);
+      const off_t offset = firstFrameOffset < 0 ? LeadingId3v2Size(fd) : off_t(firstFrameOffset);
       struct stat info {};
-      if (offset < 0 || fstat(fd, &info) != 0 || offset + off_t(size) > info.st_size) {
-        result = ENODATA;  // no frame to replace: the file is left as it is
-      } else if (!WriteAt(fd, frame.data(), size, offset)) {
-        result = errno ? errno : EIO;
+      unsigned char header[4];
+      if (fstat(fd, &info) != 0) {
+        result = errno;
+      } else if (offset + off_t(size) > info.st_size || !ReadAt(fd, header, sizeof header, offset) ||
+                 !IsFrameSync(header)) {
+        result = ENODATA;  // no frame to replace there: the file is left as it is
+      } else {
+        errno = 0;
+        if (!WriteAt(fd, frame.data(), size, offset)) result = errno ? errno : EIO;
       }
-      if (close(fd) != 0 && result == 0) result = errno;
+      if (close(fd) != 0 && result == 0 && errno != EINTR) result = errno;
     }
   }
   if (Lame.lame_close) Lame.lame_close(encoder);
   return result;
+}
+
+unsigned long beWriteInfoTag(lame_global_flags* encoder, const char* path) {
+  return WriteInfoTagAt(encoder, path, -1);
 }

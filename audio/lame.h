@@ -3,6 +3,7 @@
 // its entry points resolved by name into the function references of `Lame`.
 #include <lame/lame.h>  // types only
 
+#include <cstdint>
 #include <string>
 
 // The library file loaded by default; the failure message names it.
@@ -149,7 +150,13 @@ void LoadLame(const std::string& fileName = LameLibraryFile());
 void UnloadLame();
 bool LameLoaded();
 
+// The VBR mode the sink asks for with a VBR header: LAME's vbr_rh (2).
+inline constexpr vbr_mode SinkVbrMode = vbr_rh;
+
 // The library's beWriteInfoTag does not exist here: writes the encoder's LAME/Xing frame over the first
-// MPEG frame of the closed file at path (after a leading ID3v2 tag), then releases the encoder.
-// Returns 0 on success, otherwise a non-zero error number; the encoder is released in every case.
+// MPEG frame of the closed file at path (right after a leading ID3v2 tag, by that tag's own size), then
+// releases the encoder. Returns 0 on success, otherwise a non-zero error number (ENODATA: no MPEG frame
+// where the first one belongs); the encoder is released in every case.
 unsigned long beWriteInfoTag(lame_global_flags* encoder, const char* path);
+// The same with the first frame's offset given by the writer of the file, who knows it.
+unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64_t firstFrameOffset);

@@ -13,28 +13,15 @@
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
 #include "convert/ProgressDesign.h"
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
+#include "probe/OpenedMedia.h"
 
 namespace {
 
-struct FormatCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-
 // The container's title, as the run takes it into Id3TagTitle; empty when there is none.
 std::string ContainerTitle(const std::string& path) {
-  AVFormatContext* raw = nullptr;
-  AVDictionary* options = nullptr;
-  if (av_dict_set(&options, "protocol_whitelist", "file", 0) < 0) return {};
-  const std::string url = "file:" + path;  // a local file, whatever its name looks like
-  const int ret = avformat_open_input(&raw, url.c_str(), nullptr, &options);
-  av_dict_free(&options);
-  if (ret < 0) return {};
-  std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
-  const AVDictionaryEntry* title = av_dict_get(format->metadata, "title", nullptr, 0);
+  OpenedMedia media;  // a local regular file, whatever its name looks like
+  if (media.Open(path.c_str()) != 0) return {};
+  const AVDictionaryEntry* title = av_dict_get(media.Context()->metadata, "title", nullptr, 0);
   return title ? title->value : std::string();
 }
 

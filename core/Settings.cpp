@@ -19,13 +19,38 @@ namespace {
 // Any failure that makes the whole load fall back to the built-in defaults.
 struct LoadFailed {};
 
-constexpr int32_t DefaultBitrate = 192;
-constexpr int32_t DefaultSampleRate = 44100;
-constexpr int32_t DefaultBitsPerSample = 16;
-constexpr int32_t DefaultChannels = 2;
-constexpr int32_t DefaultVbrMin = 128;
-constexpr int32_t DefaultVbrMax = 256;
 constexpr int32_t DefaultTips = 0;
+
+// The integer settings (AudioVBR is stored as 0 or 1) in the order the load reads them, with the
+// field each one fills; the defaults are TDefaultSettings' own member values. Load, first-start
+// creation and save all walk this one table. The INI file is written whole at sync, so the order in
+// which values are set is not observable there.
+struct IntegerSetting {
+  const char* name;
+  int32_t (*get)(const TDefaultSettings& settings, int32_t tipsValue);
+  void (*set)(TDefaultSettings& settings, int32_t& tipsValue, int32_t value);
+};
+
+const IntegerSetting kIntegerSettings[] = {
+    {"AudioSampleRate", [](const TDefaultSettings& d, int32_t) { return d.AudioSampleRate; },
+     [](TDefaultSettings& d, int32_t&, int32_t v) { d.AudioSampleRate = v; }},
+    {"AudioBitrate", [](const TDefaultSettings& d, int32_t) { return d.AudioBitrate; },
+     [](TDefaultSettings& d, int32_t&, int32_t v) { d.AudioBitrate = v; }},
+    {"AudioBitsPerSample", [](const TDefaultSettings& d, int32_t) { return d.AudioBitsPerSample; },
+     [](TDefaultSettings& d, int32_t&, int32_t v) { d.AudioBitsPerSample = v; }},
+    {"AudioChannels", [](const TDefaultSettings& d, int32_t) { return d.AudioChannels; },
+     [](TDefaultSettings& d, int32_t&, int32_t v) { d.AudioChannels = v; }},
+    {"AudioVBR", [](const TDefaultSettings& d, int32_t) { return d.AudioVBR ? 1 : 0; },
+     [](TDefaultSettings& d, int32_t&, int32_t v) { d.AudioVBR = v != 0; }},
+    {"AudioVbrMinBitrate", [](const TDefaultSettings& d, int32_t) { return d.AudioVbrMinBitrate; },
+     [](TDefaultSettings& d, int32_t&, int32_t v) { d.AudioVbrMinBitrate = v; }},
+    {"AudioVbrMaxBitrate", [](const TDefaultSettings& d, int32_t) { return d.AudioVbrMaxBitrate; },
+     [](TDefaultSettings& d, int32_t&, int32_t v) { d.AudioVbrMaxBitrate = v; }},
+    {"tips", [](const TDefaultSettings&, int32_t t) { return t; },
+     [](TDefaultSettings&, int32_t& t, int32_t v) { t = v; }},
+};
+
+int32_t DefaultOf(const IntegerSetting& setting) { return setting.get(TDefaultSettings{}, DefaultTips); }
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -69,6 +94,12 @@ int32_t ReadInteger(QSettings& settings, const char* name, int32_t fallback) {
   return fallback;
 }
 
+void WriteIntegers(QSettings& settings) {
+  for (const IntegerSetting& setting : kIntegerSettings) {
+    settings.setValue(setting.name, setting.get(DefaultSettings, tips));
+  }
+}
+
 void UseBuiltInDefaults() {
   DefaultSettings = TDefaultSettings{};
   DefaultSettings.InputFileDir = ProgramDir;
@@ -88,14 +119,9 @@ void ReadExisting(const QString& path) {
   DefaultSettings.OutputFileDir = ReadText(settings, "OutputFileDir");
   if (DefaultSettings.OutputFileDir.empty()) settings.setValue("OutputFileDir", QString());
 
-  DefaultSettings.AudioSampleRate = ReadInteger(settings, "AudioSampleRate", DefaultSampleRate);
-  DefaultSettings.AudioBitrate = ReadInteger(settings, "AudioBitrate", DefaultBitrate);
-  DefaultSettings.AudioBitsPerSample = ReadInteger(settings, "AudioBitsPerSample", DefaultBitsPerSample);
-  DefaultSettings.AudioChannels = ReadInteger(settings, "AudioChannels", DefaultChannels);
-  DefaultSettings.AudioVBR = ReadInteger(settings, "AudioVBR", 0) != 0;
-  DefaultSettings.AudioVbrMinBitrate = ReadInteger(settings, "AudioVbrMinBitrate", DefaultVbrMin);
-  DefaultSettings.AudioVbrMaxBitrate = ReadInteger(settings, "AudioVbrMaxBitrate", DefaultVbrMax);
-  tips = ReadInteger(settings, "tips", DefaultTips);
+  for (const IntegerSetting& setting : kIntegerSettings) {
+    setting.set(DefaultSettings, tips, ReadInteger(settings, setting.name, DefaultOf(setting)));
+  }
   Commit(settings);
 }
 
@@ -108,14 +134,7 @@ void CreateWithDefaults(const QString& path) {
   tips = DefaultTips;
   settings.setValue("InputFileDir", Q(DefaultSettings.InputFileDir));
   settings.setValue("OutputFileDir", QString());
-  settings.setValue("AudioBitrate", DefaultBitrate);
-  settings.setValue("AudioSampleRate", DefaultSampleRate);
-  settings.setValue("AudioChannels", DefaultChannels);
-  settings.setValue("AudioBitsPerSample", DefaultBitsPerSample);
-  settings.setValue("AudioVBR", 0);
-  settings.setValue("AudioVbrMinBitrate", DefaultVbrMin);
-  settings.setValue("AudioVbrMaxBitrate", DefaultVbrMax);
-  settings.setValue("tips", DefaultTips);
+  WriteIntegers(settings);
   Commit(settings);
   if (!QFileInfo::exists(path)) throw LoadFailed{};
 }
@@ -152,14 +171,7 @@ void SaveSettings() {
   QSettings settings(path, QSettings::IniFormat);
   settings.setValue("InputFileDir", Q(DefaultSettings.InputFileDir));
   settings.setValue("OutputFileDir", Q(DefaultSettings.OutputFileDir));
-  settings.setValue("AudioBitrate", DefaultSettings.AudioBitrate);
-  settings.setValue("AudioSampleRate", DefaultSettings.AudioSampleRate);
-  settings.setValue("AudioBitsPerSample", DefaultSettings.AudioBitsPerSample);
-  settings.setValue("AudioChannels", DefaultSettings.AudioChannels);
-  settings.setValue("AudioVBR", DefaultSettings.AudioVBR ? 1 : 0);
-  settings.setValue("AudioVbrMinBitrate", DefaultSettings.AudioVbrMinBitrate);
-  settings.setValue("AudioVbrMaxBitrate", DefaultSettings.AudioVbrMaxBitrate);
-  settings.setValue("tips", tips);
+  WriteIntegers(settings);
   settings.sync();
   // The file opened for writing but the write failed: the caller reports it.
   if (settings.status() == QSettings::AccessError) throw Exception("Failed to set data for 'InputFileDir'");

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+// The member initialisers are the built-in defaults: the one place they are written down.
 struct TDefaultSettings {
   std::string InputFileDir;
   std::string OutputFileDir;

@@ -4,6 +4,11 @@
 #include <string>
 #include <string_view>
 
+// Length of the well-formed UTF-8 sequence that starts at text[i] (1 to 4), or 0 when none does: a
+// stray continuation byte, a cut sequence, an overlong form, a surrogate or a value above U+10FFFF.
+// The one walker behind cutting texts and validating tag bytes.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i);
+
 // The first maxChars characters of a UTF-8 text (invalid bytes count as one character each).
 std::string CutToChars(std::string_view text, std::size_t maxChars);
 // Number of characters of a UTF-8 text, counted as CutToChars counts them.

@@ -39,8 +39,3 @@ std::string BoundedFile::ReadAt(uint64_t offset, std::size_t count) const {
   bytes.resize(done);
   return bytes;
 }
-
-bool IsRegularFile(const char* path) {
-  struct stat info {};
-  return path && ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
-}

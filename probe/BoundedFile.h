@@ -21,6 +21,3 @@ class BoundedFile {
   int fd_ = -1;
   uint64_t size_ = 0;
 };
-
-// True when path names a regular file (following symbolic links).
-bool IsRegularFile(const char* path);

@@ -1,8 +1,9 @@
 #include "OpenedMedia.h"
 
-#include <string>
+#include <sys/stat.h>
 
-#include "BoundedFile.h"
+#include <cerrno>
+#include <string>
 
 namespace {
 // Enough to find the streams of any real RealMedia, ASF or QuickTime file.
@@ -14,32 +15,44 @@ int OpenedMedia::Interrupted(void* self) {
   return std::chrono::steady_clock::now() > static_cast<OpenedMedia*>(self)->deadline_ ? 1 : 0;
 }
 
-bool OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
-  context_.reset();
-  // Something other than a regular file (a FIFO, a device) could block libavformat's open.
-  if (!IsRegularFile(path)) return false;
+void OpenedMedia::ExtendDeadline(std::chrono::milliseconds budget) {
   deadline_ = std::chrono::steady_clock::now() + budget;
+}
+
+int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
+  context_.reset();
+  if (!path) return AVERROR(EINVAL);
+  // Something other than a regular file (a FIFO, a device, a folder) could block open() or never end.
+  struct stat info {};
+  if (::stat(path, &info) != 0) return AVERROR(errno);
+  if (!S_ISREG(info.st_mode)) return kNotARegularFile;
+  ExtendDeadline(budget);
   AVFormatContext* context = avformat_alloc_context();
-  if (!context) return false;
+  if (!context) return AVERROR(ENOMEM);
   context->interrupt_callback.callback = &OpenedMedia::Interrupted;
   context->interrupt_callback.opaque = this;
   context->probesize = kProbeSizeBytes;
   context->max_analyze_duration = kAnalyzeDurationMicroseconds;
+  // A packet the demuxer knows to be cut or damaged is dropped rather than decoded into noise.
+  context->flags |= AVFMT_FLAG_DISCARD_CORRUPT;
   // Local files only: a file must never make the reader open a network address or another file.
   context->protocol_whitelist = av_strdup("file");
   if (!context->protocol_whitelist) {
     avformat_free_context(context);
-    return false;
+    return AVERROR(ENOMEM);
   }
   // "file:" keeps a name such as "concat:x" or "http:y" from being taken for a protocol.
   const std::string url = std::string("file:") + path;
   // On failure avformat_open_input frees the context itself.
-  if (avformat_open_input(&context, url.c_str(), nullptr, nullptr) < 0) return false;
+  const int result = avformat_open_input(&context, url.c_str(), nullptr, nullptr);
+  if (result < 0) return result;
   context_.reset(context);
-  return true;
+  return 0;
 }
 
-bool OpenedMedia::FindStreamInfo() {
-  if (!context_) return false;
-  return avformat_find_stream_info(context_.get(), nullptr) >= 0 && !Interrupted(this);
+int OpenedMedia::FindStreamInfo() {
+  if (!context_) return AVERROR(EINVAL);
+  const int result = avformat_find_stream_info(context_.get(), nullptr);
+  if (result < 0) return result;
+  return Interrupted(this) ? AVERROR_EXIT : 0;
 }

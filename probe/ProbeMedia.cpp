@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "ReadTags.h"
+#include "TextDecoding.h"
 #include "core/Format.h"
 #include "core/OutputName.h"
 #include "core/Settings.h"
@@ -31,8 +32,9 @@ void CopyDefaultSettings(TTaskRecord& task, const TDefaultSettings& defaults) {
 }
 
 void FillTagTexts(TTaskRecord& task, const TTagInfo& tags) {
-  task.Title =
-      tags.TagTitle ? ShortText(tags.TagTitle) : ShortText(FileNameWithoutExtension(task.SourceFile));
+  // A file name may hold a line break too: the fallback title is cleaned like the tag texts.
+  task.Title = tags.TagTitle ? ShortText(tags.TagTitle)
+                             : ShortText(WithoutControlCharacters(FileNameWithoutExtension(task.SourceFile)));
   task.Artist = FirstPresent(tags.TagArtist, tags.TagArtist2);
   task.Comment = FirstPresent(tags.TagComment, tags.TagComment2);
   task.Album = tags.TagAlbum;

@@ -57,7 +57,7 @@ int32_t TrackNumber(const char* track) {
 int32_t parse_mov(const char* path, TTagInfo* info) {
   if (!info) return -1;
   OpenedMedia media;
-  if (!media.Open(path)) return -1;
+  if (media.Open(path) != 0) return -1;
   const AVFormatContext& context = *media.Context();
   const AVDictionary* metadata = context.metadata;
 

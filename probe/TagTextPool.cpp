@@ -12,7 +12,7 @@ thread_local std::list<std::string> keptTexts;
 
 const char* KeepTagText(std::string text) {
   if (text.empty()) return nullptr;
-  keptTexts.push_back(std::move(text));
+  keptTexts.push_back(WithoutControlCharacters(std::move(text)));
   return keptTexts.back().c_str();
 }
 

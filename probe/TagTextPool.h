@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-// Keeps a UTF-8 text and returns its address; an empty text is "no such item" and gives nullptr.
+// Keeps a UTF-8 text, its control characters made spaces, and returns its address; an empty text is
+// "no such item" and gives nullptr.
 const char* KeepTagText(std::string text);
 
 // KeepTagText of a legacy 8-bit text: UTF-8 stays, anything else is read as Windows-1252.

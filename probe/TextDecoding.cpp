@@ -1,5 +1,7 @@
 #include "TextDecoding.h"
 
+#include "core/ShortText.h"
+
 namespace {
 
 void AppendCodePoint(std::string& out, uint32_t cp) {
@@ -29,38 +31,20 @@ constexpr uint16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201
 }  // namespace
 
 bool IsValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    uint32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      cp = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return false;
-    if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;
+}
+
+std::string WithoutControlCharacters(std::string text) {
+  for (char& c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) c = ' ';  // UTF-8 never uses these bytes inside a longer sequence
+  }
+  return text;
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {

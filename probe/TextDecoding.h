@@ -7,6 +7,10 @@
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
+// The text with every control byte (below 32, and DEL) made a space, so that a tag text never carries
+// a line break or an escape sequence into the task list, the windows or the MP3.
+std::string WithoutControlCharacters(std::string text);
+
 // Legacy 8-bit bytes read as Windows-1252; the five bytes that code page leaves unassigned
 // keep their own value (U+0081 and so on), so no byte is ever lost.
 std::string Windows1252ToUtf8(std::string_view bytes);

@@ -37,7 +37,7 @@ int32_t file_init(const char* path, int64_t* duration, int32_t* /*second*/, int3
   file_exit();
   if (!path || !duration || !noAudio || !format) return -1;
   auto media = std::make_unique<OpenedMedia>();
-  if (!media->Open(path) || !media->FindStreamInfo()) return 1;
+  if (media->Open(path) != 0 || media->FindStreamInfo() != 0) return 1;
   AVFormatContext& context = *media->Context();
 
   const int audio = av_find_best_stream(&context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

@@ -10,6 +10,9 @@ packages=(
   libmp3lame0 libmp3lame-dev
   libgtest-dev googletest
   xvfb xauth x11-utils ffmpeg clang-format
+  # Installing and packaging: the desktop validators, dpkg-shlibdeps for the package's Depends,
+  # file for its checks, rsvg-convert for scripts/render-icon.sh.
+  desktop-file-utils appstream dpkg-dev file librsvg2-bin
 )
 
 missing=()

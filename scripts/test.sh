@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tolvane and runs every test three ways: a plain build,
 # AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer for the threaded tests.
+# As root it ends with the Debian package: installed with apt-get, started from its menu entry, removed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -27,3 +28,8 @@ cmake --build build-tsan -j "$jobs"
 # the memory layout of newer kernels otherwise.
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
   setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L threaded --no-tests=ignore
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "== The Debian package, installed and started from its menu entry"
+  bash scripts/check-package.sh build
+fi

@@ -41,11 +41,14 @@ DecodingOutcome ConvertWithDX9(const std::string& source, const std::string& mp3
   out.OnThreadException = [&](TComponent*, const Exception& e) {
     std::lock_guard<std::mutex> lock(errorMutex);
     outcome.threadError = e.what();
+    if (const auto* snd = dynamic_cast<const ESndException*>(&e)) outcome.failure = snd->Failure;
+    ++outcome.threadErrors;
     finished = true;
   };
   out.SetInput(input.get());
   out.Start();
   while (!finished.load()) ProcessMainThreadCalls(50);
+  ProcessMainThreadCalls(20);  // a second report, or an OnDone after an error, would show here
   std::lock_guard<std::mutex> lock(errorMutex);
   return outcome;
 }

@@ -4,15 +4,19 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/Snd_Classes.h"
+
 struct DecodingTags {
   std::string title, artist, album, year, genre, comment;
 };
 
 struct DecodingOutcome {
-  bool done = false;           // OnDone fired
-  std::string openError;       // the input could not be opened (the reader's text)
-  std::string threadError;     // OnThreadException's text
-  int64_t streamDuration = 0;  // the reader's, read in OnDone
+  bool done = false;                         // OnDone fired
+  std::string openError;                     // the input could not be opened (the reader's text)
+  std::string threadError;                   // OnThreadException's text
+  TSndFailure failure = TSndFailure::Other;  // what OnThreadException's ESndException names
+  int threadErrors = 0;                      // how often OnThreadException fired
+  int64_t streamDuration = 0;                // the reader's, read in OnDone
 };
 
 DecodingOutcome ConvertWithDX9(const std::string& source, const std::string& mp3, const DecodingTags& tags);

@@ -247,6 +247,33 @@ TEST(Framework, ErrorsInStepsFinaliseAndReportOnceWithoutDone) {
   }
 }
 
+TEST(Framework, AFailedFinishIsReportedOnceWithoutDoneAndNotFinishedTwice) {
+  TSineSource source(8000, 2, 440, 1.0);
+  TCountingSink sink;
+  Recorder rec;
+  rec.Attach(sink);
+  sink.ThrowInFinish = true;
+  sink.SetInput(&source);
+  source.OpenSource();  // the run's own open, as the conversion run holds it
+  sink.Start();
+  ASSERT_TRUE(PumpUntil([&] { return rec.errors == 1; }));
+  PumpFor(50);
+  EXPECT_EQ(rec.errors, 1);
+  EXPECT_EQ(rec.done, 0);
+  EXPECT_EQ(rec.messages[0], "Finish failed");
+  EXPECT_NE(rec.errorThreads[0], std::this_thread::get_id());
+  // Finished once: a second finish would end the input's read twice and close the run's own open.
+  EXPECT_EQ(sink.Finishes, 1);
+  EXPECT_EQ(source.OpenCount, 1);
+  EXPECT_FALSE(source.Busy);
+  EXPECT_EQ(sink.State(), TOutputState::Idle);
+  source.CloseSource();
+  sink.ThrowInFinish = false;
+  sink.Start();
+  ASSERT_TRUE(PumpUntil([&] { return rec.done == 1; }));
+  EXPECT_EQ(rec.errors, 1);
+}
+
 TEST(Framework, ReaderErrorIsReportedThroughTheErrorPath) {
   TSineSource source(8000, 2, 440, 10.0);
   source.OnRead = [](int index) {

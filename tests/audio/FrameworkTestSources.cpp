@@ -92,6 +92,7 @@ bool TCountingSink::WriteStep(bool abort) {
 void TCountingSink::FinishOutput() {
   ++Finishes;
   if (TSndInput* input = Input()) input->EndRead();
+  if (ThrowInFinish) throw ESndException("Finish failed", TSndFailure::WriteFailed, 28);
 }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {

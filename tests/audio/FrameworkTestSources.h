@@ -54,6 +54,7 @@ class TCountingSink : public TSndOutput {
   int ThrowAtStep = 0;  // 1-based; 0 = never
   int ThrowKind = 0;    // 0 ESndException, 1 std::runtime_error, 2 an int
   bool ThrowInPrepare = false;
+  bool ThrowInFinish = false;  // the finishing of a run fails (after ending the input's read)
 
  protected:
   void PrepareOutput() override;

@@ -13,12 +13,17 @@ struct Mp3RunOutcome {
   std::atomic<int> errors{0};
   std::mutex mutex;
   std::vector<std::string> messages;
+  std::vector<TSndFailure> failures;  // Other for exceptions that are not ESndException
+  std::vector<int> systemErrors;
 
   void Attach(TMP3Out& out) {
     out.OnDone = [this](TComponent*) { ++done; };
     out.OnThreadException = [this](TComponent*, const Exception& e) {
       std::lock_guard<std::mutex> lock(mutex);
       messages.push_back(e.what());
+      const auto* snd = dynamic_cast<const ESndException*>(&e);
+      failures.push_back(snd ? snd->Failure : TSndFailure::Other);
+      systemErrors.push_back(snd ? snd->SystemError : 0);
       ++errors;
     };
   }

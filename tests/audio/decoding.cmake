@@ -11,3 +11,8 @@ tolvane_add_test(DecodingEndToEndTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/Decoding
                  LIBS tolvane_decoding_conversion Qt6::Core THREADED)
 tolvane_add_test(DecodingDamagedTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/DecodingDamagedTest.cpp
                  LIBS tolvane_decoding_conversion Qt6::Core THREADED TIMEOUT 10)
+tolvane_add_test(DecodingHardeningTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/DecodingHardeningTest.cpp
+                 ${PROJECT_SOURCE_DIR}/tests/probe/MediaEditing.cpp
+                 LIBS tolvane_decoding_conversion Qt6::Core THREADED TIMEOUT 120)
+tolvane_add_test(SpecialFilesTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/SpecialFilesTest.cpp
+                 LIBS tolvane_audio Qt6::Core THREADED TIMEOUT 60)

@@ -15,4 +15,5 @@ tolvane_add_test(test_audio_lame
   LIBS tolvane_framework_testsupport)
 tolvane_add_test(test_audio_mp3out THREADED TIMEOUT 300
   SOURCES ${framework_dir}/MP3OutTest.cpp ${framework_dir}/MP3OutTagTest.cpp
+          ${framework_dir}/MP3OutFailureTest.cpp
   LIBS tolvane_framework_testsupport)

@@ -101,6 +101,14 @@ TEST_F(TaskListTest, InvalidUtf8IsCutByBytesWithoutOverrunning) {
   EXPECT_EQ(CutToChars(broken, 255).size(), 255u);
   const std::string truncatedSequence = std::string(254, 'a') + "\xE6\x97";  // cut 3-byte letter
   EXPECT_EQ(CutToChars(truncatedSequence, 255), std::string(254, 'a') + "\xE6");
+  // Forms that are not UTF-8 (overlong, surrogate, above U+10FFFF) are bytes, never one letter.
+  for (const char* bad : {"\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF"}) {
+    EXPECT_EQ(Utf8SequenceLength(bad, 0), 0u) << bad;
+    EXPECT_EQ(CutToChars(bad, 1), std::string(1, bad[0]));
+  }
+  EXPECT_EQ(Utf8SequenceLength("a\xE6\x97\xA5", 1), 3u);
+  EXPECT_EQ(Utf8SequenceLength("\xF0\x9F\x8E\xB5", 0), 4u);
+  EXPECT_EQ(CharCount("\xE6\x97\xA5\xF0\x9F\x8E\xB5x"), 3u);
 }
 
 TEST_F(TaskListTest, BitrateTableHoldsTheEighteenBitrates) {

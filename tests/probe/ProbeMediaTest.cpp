@@ -103,6 +103,20 @@ TEST_F(ProbeMediaTest, TitleFallsBackToTheFileNameWithoutItsLastExtension) {
   EXPECT_EQ(CurrentTask.Comment, "");
 }
 
+TEST_F(ProbeMediaTest, TitlesNeverHoldControlCharacters) {
+  const std::string source = ReadWholeFile(TestDataFile("ac3-stereo.rm"));
+  const std::string contPath = in + "cont.rm";
+  WriteWholeFile(contPath, WithContTexts(source, "First\nSecond\x1B", "", "", ""));
+  ASSERT_EQ(Probe(contPath), 0);
+  EXPECT_EQ(CurrentTask.Title, "First Second ");
+  // A file name may hold a line break as well.
+  const std::string namePath = in + "two\nlines.rm";
+  WriteWholeFile(namePath, WithContTexts(source, "", "", "", ""));
+  ASSERT_EQ(Probe(namePath), 0);
+  EXPECT_EQ(CurrentTask.Title, "two lines");
+  EXPECT_EQ(CurrentTask.SourceFile, namePath);  // the path itself stays whole
+}
+
 TEST_F(ProbeMediaTest, CopyrightIsTheCommentWhenThereIsNoComment) {
   const std::string path = in + "c.rm";
   WriteWholeFile(path, WithContTexts(ReadWholeFile(TestDataFile("ra144.rm")), "T", "", "(c) Someone", ""));

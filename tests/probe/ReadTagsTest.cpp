@@ -5,6 +5,7 @@
 
 #include "MediaEditing.h"
 #include "probe/ReadTags.h"
+#include "probe/TextDecoding.h"
 #include "tests/support/MediaReader.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -76,6 +77,22 @@ TEST_F(ReadTagsTest, LegacyBytesInTheContainerAreWindows1252) {
   EXPECT_EQ(Text(tags.TagArtist), "Björk Guðmundsdóttir");
   EXPECT_EQ(Text(tags.TagComment2), "© 2004 Label");
   EXPECT_EQ(Text(tags.TagComment), "“quoted” € 5");
+}
+
+TEST_F(ReadTagsTest, ControlCharactersInTextsBecomeSpaces) {
+  const std::string source = ReadWholeFile(TestDataFile("ac3-stereo.rm"));
+  Id3v1Fields id3;
+  id3.album = "Tab\there\x7F!";
+  const std::string path =
+      Make("control.rm",
+           WithContTexts(source, "Line\nFeed\x1B[31m", "Bell\x07", "", "Carriage\r\nReturn") + Id3v1Tag(id3));
+  TTagInfo tags;
+  ReadTags(path, tags);
+  EXPECT_EQ(Text(tags.TagTitle), "Line Feed [31m");  // a line feed and an ESC byte: two spaces
+  EXPECT_EQ(Text(tags.TagArtist), "Bell ");
+  EXPECT_EQ(Text(tags.TagComment), "Carriage  Return");
+  EXPECT_EQ(Text(tags.TagAlbum), "Tab here !");  // from the ID3v1 tag
+  EXPECT_EQ(WithoutControlCharacters("\x01\x1F \x7F\xC3\xA9\t"), "    \xC3\xA9 ");
 }
 
 TEST_F(ReadTagsTest, CutFileKeepsTheTextsThatAreWhole) {
@@ -154,9 +171,10 @@ TEST_F(ReadTagsTest, ExtensionChoosesTheParserWhateverItsCase) {
 }
 
 TEST_F(ReadTagsTest, WindowsMediaHeaderGivesItsGenreAndIgnoresId3v1) {
-  const std::string asf = ReadWholeFile(SamplesDir() + "/ASF.wmv");
+  TOLVANE_REQUIRE_SAMPLE(sample, "ASF.wmv");
+  const std::string asf = ReadWholeFile(sample);
   TTagInfo tags;
-  ReadTags(SamplesDir() + "/ASF.wmv", tags);
+  ReadTags(sample, tags);
   EXPECT_EQ(Text(tags.TagGenre), "Photo Story");
   EXPECT_GT(tags.TagDuration, 0);
 
@@ -171,14 +189,15 @@ TEST_F(ReadTagsTest, WindowsMediaHeaderGivesItsGenreAndIgnoresId3v1) {
 }
 
 TEST_F(ReadTagsTest, QuickTimeMetadataInUtf8) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "QuickTime.mov");
   TTagInfo tags;
-  ReadTags(SamplesDir() + "/QuickTime.mov", tags);
+  ReadTags(sample, tags);
   EXPECT_EQ(Text(tags.TagAlbum), "ålbum");
   EXPECT_EQ(Text(tags.TagArtist), "årtist");
   EXPECT_EQ(Text(tags.TagComment), "çømménts");
   EXPECT_GT(tags.TagDuration, 0);
   TTagInfo asMp4;
-  ReadTags(Make("same.MP4", ReadWholeFile(SamplesDir() + "/QuickTime.mov")), asMp4);
+  ReadTags(Make("same.MP4", ReadWholeFile(sample)), asMp4);
   EXPECT_EQ(Text(asMp4.TagAlbum), "ålbum");
 }
 

@@ -68,8 +68,11 @@ TEST(InspectToolTest, PrintsTheTagsOfARejectedFileToo) {
   EXPECT_TRUE(Has(lines, "ProbeResult=2"));
   EXPECT_TRUE(Has(lines, "SourceFile="));
   EXPECT_TRUE(Has(lines, "TagTitle=No Audio"));
+}
 
-  const std::vector<std::string> asf = InspectLines(SamplesDir() + "/ASF.wmv");
+TEST(InspectToolTest, PrintsTheTagsOfAWindowsMediaFileThatLibavformatRefuses) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "ASF.wmv");
+  const std::vector<std::string> asf = InspectLines(sample);
   EXPECT_TRUE(Has(asf, "ProbeResult=1")) << "libavformat refuses the cut file";
   EXPECT_TRUE(Has(asf, "TagGenre=Photo Story"));
 }

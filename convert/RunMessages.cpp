@@ -1,0 +1,70 @@
+#include "convert/RunMessages.h"
+
+#include <cerrno>
+
+#include "audio/AudioReadError.h"
+#include "core/Profile.h"
+#include "ui/lang.h"
+
+namespace {
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The message stays short enough for the message window: where the library's text already gives
+// the whole path, the file's name is enough.
+std::string Named(const std::string& path, const std::string& libraryText) {
+  return Quoted(libraryText.find(Quoted(path)) != std::string::npos ? FileNamePart(path) : path);
+}
+
+std::string WhatHappened(const TRunFailure& f, const std::string& source, const std::string& output) {
+  const std::string in = Named(source, f.LibraryText), out = Named(output, f.LibraryText);
+  switch (f.What) {
+    case TSndFailure::CannotOpen:
+      return "The file " + in + " cannot be opened and is skipped";
+    case TSndFailure::CannotCreate:
+      return "The MP3 file " + out + " cannot be created";
+    case TSndFailure::Damaged:
+      return "The file " + in + " is damaged";
+    case TSndFailure::NoAudio:
+      return "No audio could be decoded from " + in;
+    case TSndFailure::WriteFailed:
+      if (f.SystemError == ENOSPC) return "No space is left to write " + out;
+      return "The MP3 file " + out + " cannot be written";
+    case TSndFailure::Other:
+      break;
+  }
+  return "The file " + in + " cannot be converted";
+}
+
+}  // namespace
+
+TRunFailure DescribeFailure(const Exception& e, TRunStage stage) {
+  TRunFailure failure;
+  failure.LibraryText = e.what();
+  failure.Stage = stage;
+  if (const auto* snd = dynamic_cast<const ESndException*>(&e)) {
+    failure.What = snd->Failure;
+    failure.SystemError = snd->SystemError;
+  } else if (dynamic_cast<const EAudioReadError*>(&e)) {
+    failure.What = stage == TRunStage::Running ? TSndFailure::Damaged : TSndFailure::CannotOpen;
+  }
+  if (failure.What == TSndFailure::Other && stage == TRunStage::Opening)
+    failure.What = TSndFailure::CannotOpen;
+  return failure;
+}
+
+std::string FailureMessage(const TRunFailure& failure, const std::string& source, const std::string& output,
+                           bool partialOutput) {
+  std::string text = WhatHappened(failure, source, output);
+  if (!failure.LibraryText.empty()) text += " (" + failure.LibraryText + ")";
+  text += ".";
+  if (partialOutput) text += "\nIts MP3 file is incomplete.";
+  return text;
+}
+
+std::string RunOutcomeText(bool canceled, int failedTasks, int checkedTasks) {
+  if (canceled) return StrCanceled;
+  if (failedTasks <= 0) return StrAllConverted;
+  return "The conversion has finished, but " + std::to_string(failedTasks) + " of " +
+         std::to_string(checkedTasks) + (checkedTasks == 1 ? " file" : " files") + " could not be converted.";
+}

@@ -1,0 +1,29 @@
+#pragma once
+// What the run tells the user when a task fails, and how the end of a run is worded.
+#include <string>
+
+#include "audio/Snd_Classes.h"
+
+// Where in a task the failure arose: the run opening the source, the sink's Start (preparing the
+// output, on the user-interface thread) or the conversion itself (on the sink's worker).
+enum class TRunStage { Opening, Starting, Running };
+
+// A failure of one task, copied out of the exception so that it outlives it.
+struct TRunFailure {
+  TSndFailure What = TSndFailure::Other;
+  int SystemError = 0;
+  std::string LibraryText;  // the exception's own message
+  TRunStage Stage = TRunStage::Running;
+};
+
+// The reader's errors mean "cannot be opened" before the conversion runs and "damaged" while it runs.
+TRunFailure DescribeFailure(const Exception& e, TRunStage stage);
+
+// The message for a skipped task: names the file (by its name alone where the library's text gives
+// its whole path), says in plain words what happened and gives the library's own text in
+// parentheses. partialOutput: an incomplete MP3 file was left behind.
+std::string FailureMessage(const TRunFailure& failure, const std::string& source, const std::string& output,
+                           bool partialOutput);
+
+// The first line of the end-of-run message.
+std::string RunOutcomeText(bool canceled, int failedTasks, int checkedTasks);

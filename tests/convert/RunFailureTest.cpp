@@ -1,0 +1,258 @@
+// Tasks that cannot be converted, between two good ones: each gives a message naming its file, the
+// run goes on, and the other tasks' files are untouched.
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QPushButton>
+#include <filesystem>
+
+#include "tests/convert/RunFixture.h"
+#include "tests/support/MediaReader.h"
+#include "ui/lang.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Root writes into read-only folders; for as long as this lives, this thread (which creates the
+// output files) is refused like any other user.
+class ScopedNoPermissionOverride {
+ public:
+  ScopedNoPermissionOverride() {
+    if (geteuid() != 0 || syscall(SYS_capget, &header_, saved_) != 0) return;
+    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+    active_ = syscall(SYS_capset, &header_, reduced) == 0;
+  }
+  ~ScopedNoPermissionOverride() {
+    if (active_) syscall(SYS_capset, &header_, saved_);
+  }
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2]{};
+  bool active_ = false;
+};
+
+bool IsCharDevice(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+bool Plays(const std::string& mp3, double seconds) {
+  const DecodedMedia out = DecodeMedia(mp3);
+  return out.ok && std::abs(out.DecodedSeconds() - seconds) < 0.2;
+}
+
+enum class Bad {
+  SourceFifo,
+  SourceDirectory,
+  SourceEmpty,
+  OutputFolderRemoved,
+  OutputFolderReadOnly,
+  OutputDevFull
+};
+
+struct BadCase {
+  Bad kind;
+  const char* name;
+  const char* words;  // what the message says happened
+};
+
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
+
+class BadInput : public RunFixture, public ::testing::WithParamInterface<BadCase> {};
+
+// A cut or bit-flipped copy of a test file, written over a task's source after the task was made.
+struct DamageCase {
+  const char* name;
+  const char* file;
+  int cutTo;     // bytes kept; 0: not cut
+  int flipSeed;  // 0: no flips
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+
+std::string Damaged(std::string bytes, const DamageCase& c) {
+  if (c.cutTo > 0) bytes.resize(std::min<size_t>(bytes.size(), size_t(c.cutTo)));
+  uint32_t state = uint32_t(c.flipSeed) * 2654435761u;
+  for (int i = 0; c.flipSeed > 0 && i < 24; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const size_t at = 40 + (state >> 8) % std::min<size_t>(bytes.size() - 40, 900);
+    bytes[at] = char(uint8_t(bytes[at]) ^ uint8_t(1u << ((state >> 4) % 8)));
+  }
+  return bytes;
+}
+
+class DamagedSource : public RunFixture, public ::testing::WithParamInterface<DamageCase> {};
+
+}  // namespace
+
+TEST_P(BadInput, IsNamedInAMessageAndTheRunGoesOn) {
+  const BadCase& c = GetParam();
+  const int good1 = AddTask(CopyOfTestFile("ra144.rm", "good1.rm"));
+  const std::string badSource = CopyOfTestFile("ac3-stereo.rm", "bad.rm");
+  const int bad = AddTask(badSource);
+  const int good2 = AddTask(CopyOfTestFile("aac.rm", "good2.rm"));
+  const std::string badFolder = outputDir + "/only-for-bad";
+  fs::create_directories(badFolder);
+  if (c.kind == Bad::OutputFolderRemoved || c.kind == Bad::OutputFolderReadOnly) {
+    Tasks[bad]->OutputFile = badFolder + "/bad.mp3";
+  }
+  if (c.kind == Bad::OutputDevFull) Tasks[bad]->OutputFile = "/dev/full";
+
+  switch (c.kind) {
+    case Bad::SourceFifo:
+      fs::remove(badSource);
+      ASSERT_EQ(mkfifo(badSource.c_str(), 0644), 0);
+      break;
+    case Bad::SourceDirectory:
+      fs::remove(badSource);
+      fs::create_directory(badSource);
+      break;
+    case Bad::SourceEmpty:
+      fs::resize_file(badSource, 0);
+      break;
+    case Bad::OutputFolderRemoved:
+      fs::remove_all(badFolder);
+      break;
+    case Bad::OutputFolderReadOnly:
+      fs::permissions(badFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+      break;
+    case Bad::OutputDevFull:
+      break;
+  }
+  const bool namesOutput = c.kind == Bad::OutputFolderRemoved || c.kind == Bad::OutputFolderReadOnly ||
+                           c.kind == Bad::OutputDevFull;
+  const std::string named = namesOutput ? Tasks[bad]->OutputFile : badSource;
+
+  std::string firstFileAtSecondTask;
+  WhenReady secondTask([&] { return prg->fileLabel->text().startsWith("Current File(2/3)"); },
+                       [&] { firstFileAtSecondTask = ReadWholeFile(Tasks[good1]->OutputFile); });
+  if (c.kind == Bad::SourceDirectory) driver.Answer(StrOK);  // a folder is no file: error 110 first
+  driver.Answer(StrOK).Answer(StrNo);
+  {
+    ScopedNoPermissionOverride asAnyUser;
+    Run();
+  }
+  if (c.kind == Bad::OutputFolderReadOnly)
+    fs::permissions(badFolder, fs::perms::owner_all, fs::perm_options::add);
+
+  ASSERT_EQ(driver.messages.size(), c.kind == Bad::SourceDirectory ? 3 : 2)
+      << driver.messages.join(" | ").toStdString();
+  const QString failure = driver.messages[driver.messages.size() - 2];
+  EXPECT_EQ(driver.kinds[driver.kinds.size() - 2], mkError);
+  EXPECT_TRUE(failure.contains(QString::fromStdString("\"" + named + "\""))) << failure.toStdString();
+  EXPECT_TRUE(failure.contains(c.words, Qt::CaseInsensitive)) << failure.toStdString();
+  EXPECT_TRUE(failure.contains('(')) << "the library's own text is missing: " << failure.toStdString();
+  EXPECT_EQ(driver.messages.last(),
+            EndMessage("The conversion has finished, but 1 of 3 files could not be converted."));
+  // The other tasks' files: the first untouched since it was finished, the last converted.
+  EXPECT_FALSE(firstFileAtSecondTask.empty());
+  EXPECT_EQ(ReadWholeFile(Tasks[good1]->OutputFile), firstFileAtSecondTask);
+  EXPECT_TRUE(Plays(Tasks[good1]->OutputFile, 2.0));
+  EXPECT_TRUE(Plays(Tasks[good2]->OutputFile, 2.1));
+  if (c.kind == Bad::OutputDevFull) {
+    EXPECT_TRUE(IsCharDevice("/dev/full"));
+  } else {
+    EXPECT_FALSE(fs::exists(Tasks[bad]->OutputFile)) << "a task that wrote nothing leaves no file";
+  }
+  EXPECT_FALSE(prg->Converting());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadInput,
+    ::testing::Values(BadCase{Bad::SourceFifo, "SourceFifo", "cannot be opened"},
+                      BadCase{Bad::SourceDirectory, "SourceDirectory", "cannot be opened"},
+                      BadCase{Bad::SourceEmpty, "SourceEmpty", "cannot be opened"},
+                      BadCase{Bad::OutputFolderRemoved, "OutputFolderRemoved", "cannot be created"},
+                      BadCase{Bad::OutputFolderReadOnly, "OutputFolderReadOnly", "cannot be created"},
+                      BadCase{Bad::OutputDevFull, "OutputDevFull", "no space is left"}),
+    [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.name); });
+
+TEST_P(DamagedSource, BetweenTwoGoodFilesIsNamedWhenItCannotBeConverted) {
+  const DamageCase& c = GetParam();
+  const int good1 = AddTask(CopyOfTestFile("ra144.ra", "good1.ra"));
+  const std::string damagedPath = CopyOfTestFile(c.file, std::string("damaged-") + c.name + ".rm");
+  const int damaged = AddTask(damagedPath);
+  const int good2 = AddTask(CopyOfTestFile("aac.rm", "good2.rm"));
+  WriteWholeFile(damagedPath, Damaged(ReadWholeFile(damagedPath), c));
+  // Whatever the damage does, every message is answered; the end message comes last.
+  MessageResponder responder;
+
+  Run();
+
+  const QStringList& messages = responder.messages;
+  ASSERT_FALSE(messages.isEmpty());
+  const QString end = messages.last();
+  for (int i = 0; i + 1 < messages.size(); ++i) {
+    EXPECT_EQ(responder.kinds[i], mkError);
+    EXPECT_TRUE(messages[i].contains(QString::fromStdString("\"" + damagedPath + "\"")))
+        << messages[i].toStdString();
+  }
+  if (messages.size() == 1) {
+    EXPECT_EQ(end, EndMessage(StrAllConverted));
+    EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
+  } else {
+    EXPECT_EQ(messages.size(), 2);
+    EXPECT_EQ(end, EndMessage("The conversion has finished, but 1 of 3 files could not be converted."));
+    // What is left of the damaged one plays.
+    if (fs::exists(Tasks[damaged]->OutputFile)) EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
+  }
+  RecordProperty("messages", messages.join(" | ").toStdString());
+  EXPECT_TRUE(Plays(Tasks[good1]->OutputFile, 2.0));
+  EXPECT_TRUE(Plays(Tasks[good2]->OutputFile, 2.1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Copies, DamagedSource,
+                         ::testing::Values(DamageCase{"CutInTheHeader", "ac3-stereo.rm", 200, 0},
+                                           DamageCase{"CutInTheFirstPackets", "ac3-stereo.rm", 1200, 0},
+                                           DamageCase{"CutInTheMiddle", "ac3-stereo.rm", 8000, 0},
+                                           DamageCase{"FlippedA", "ac3-stereo.rm", 0, 1},
+                                           DamageCase{"FlippedB", "aac.rm", 0, 2},
+                                           DamageCase{"FlippedC", "video-ac3-mono.rmvb", 0, 3}),
+                         [](const ::testing::TestParamInfo<DamageCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+using DamagedSourceRun = RunFixture;
+
+TEST_F(DamagedSourceRun, ADecoderThatRunsAwayIsReportedAsDamagedAndItsPartPlays) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
+  const int good1 = AddTask(CopyOfTestFile("ra144.rm", "good1.rm"));
+  const std::string damagedPath = sourceDir + "/runaway.rm";
+  WriteWholeFile(damagedPath, ReadWholeFile(sample));
+  const int damaged = AddTask(damagedPath);
+  const int good2 = AddTask(CopyOfTestFile("aac.rm", "good2.rm"));
+  // The cook header's sub-packet height, frame size and sub-packet size become 1, 65535 and 1.
+  std::string bytes = ReadWholeFile(damagedPath);
+  const size_t header = bytes.find(".ra\xFD");
+  ASSERT_NE(header, std::string::npos);
+  const uint16_t values[] = {1, 65535, 1};
+  for (int k = 0; k < 3; ++k) {
+    bytes[header + 40 + 2 * k] = char(values[k] >> 8);
+    bytes[header + 41 + 2 * k] = char(values[k] & 0xFF);
+  }
+  WriteWholeFile(damagedPath, bytes);
+  driver.Answer(StrOK).Answer(StrNo);
+
+  Run();
+
+  ASSERT_EQ(driver.messages.size(), 2);
+  EXPECT_EQ(driver.kinds[0], mkError);
+  const QString message = driver.messages[0];
+  // Named by its name where the library's own text gives the whole path.
+  EXPECT_TRUE(message.startsWith("The file \"runaway.rm\" is damaged (")) << message.toStdString();
+  EXPECT_TRUE(message.contains(QString::fromStdString("\"" + damagedPath + "\""))) << message.toStdString();
+  EXPECT_TRUE(message.endsWith(").\nIts MP3 file is incomplete.")) << message.toStdString();
+  const DecodedMedia part = DecodeMedia(Tasks[damaged]->OutputFile);
+  ASSERT_TRUE(part.ok) << part.error;
+  EXPECT_GT(part.DecodedSeconds(), 0.0);
+  EXPECT_LT(part.DecodedSeconds(), 2 * 18.3 + 60 + 1);
+  EXPECT_TRUE(Plays(Tasks[good1]->OutputFile, 2.0));
+  EXPECT_TRUE(Plays(Tasks[good2]->OutputFile, 2.1));
+}
