@@ -218,13 +218,16 @@ void TaddFrm::ShowPage(int page) {
   backBtn->setEnabled(page > 0);
   nextBtn->setEnabled(true);
   nextBtn->setText(page == 2 ? QLatin1String(StrOK) : QLatin1String(StrNext) + QStringLiteral(" >"));
-  // The keyboard lands where the page's work is: the tag fields start with the title.
+  // The keyboard lands where the page's work is: the tag fields start with the title, selected whole
+  // as a field entered with Tab is.
   if (page == 0)
     nextBtn->setFocus();
   else if (page == 1)
     VBRCheck->setFocus();
-  else
+  else {
     titleEdit->setFocus();
+    titleEdit->selectAll();
+  }
 }
 
 void TaddFrm::OnNext() {
