@@ -334,4 +334,27 @@ TEST_F(EditorFilesTest, TheOutputPickerAsksBeforeANewFileAndAddsTheSuffix) {
   EXPECT_FALSE(QFileInfo::exists(output));  // asking is not creating
 }
 
+TEST_F(EditorFilesTest, TheOutputPickerRefusesAFolderThatDoesNotExist) {
+  ProbeNewTask(Input("ac3-stereo.rm"));
+  ModalDriver driver;
+  QString output;
+  driver.Then([](QWidget* w) { static_cast<TaddFrm*>(w)->outFileBtn->click(); }, "TaddFrm");
+  ChooseInPicker(driver, work + "no such folder/song.mp3", "TOutFileDialog");
+  driver.Answer("&OK");
+  driver.Then([](QWidget* w) { static_cast<QFileDialog*>(w)->reject(); }, "TOutFileDialog");
+  driver.Then(
+      [&](QWidget* w) {
+        output = static_cast<TaddFrm*>(w)->dstFile->text();
+        FindButton(w, "&Cancel")->click();
+      },
+      "TaddFrm");
+  editor->exec();
+  ExpectNoDriverFailures(driver);
+  ASSERT_EQ(driver.messages.size(), 1);
+  EXPECT_EQ(driver.messages[0].toStdString(),
+            work + "no such folder\nPath does not exist.\nCheck the path and try again.");
+  EXPECT_EQ(driver.kinds[0], mkWarning);
+  EXPECT_EQ(output.toStdString(), work + "ac3-stereo.mp3");
+}
+
 }  // namespace
