@@ -43,8 +43,12 @@ void TOutFileDialog::accept() {
 }
 
 void StartPickerAt(QFileDialog& dialog, const QString& path) {
-  const QFileInfo start(path);
   if (path.isEmpty()) return;
-  if (start.dir().exists()) dialog.setDirectory(start.dir());
+  const QFileInfo start(path);
+  // A folder that is not there yet opens its nearest existing parent, not wherever the program started.
+  QString folder = start.absolutePath();
+  while (!QFileInfo(folder).isDir() && folder != QFileInfo(folder).absolutePath())
+    folder = QFileInfo(folder).absolutePath();
+  if (QFileInfo(folder).isDir()) dialog.setDirectory(folder);
   dialog.selectFile(start.fileName());
 }

@@ -357,4 +357,25 @@ TEST_F(EditorFilesTest, TheOutputPickerRefusesAFolderThatDoesNotExist) {
   EXPECT_EQ(output.toStdString(), work + "ac3-stereo.mp3");
 }
 
+TEST_F(EditorFilesTest, TheOutputPickerStartsAtTheNearestFolderThatExists) {
+  ProbeNewTask(Input("ac3-stereo.rm"));
+  CurrentTask.OutputFile = work + "not/yet/there/song.mp3";
+  QString folder, name;
+  ModalDriver driver;
+  driver.Then([](QWidget* w) { static_cast<TaddFrm*>(w)->outFileBtn->click(); }, "TaddFrm");
+  driver.Then(
+      [&](QWidget* w) {
+        auto* d = static_cast<QFileDialog*>(w);
+        folder = d->directory().absolutePath() + "/";
+        name = d->findChild<QLineEdit*>("fileNameEdit")->text();
+        d->reject();
+      },
+      "TOutFileDialog");
+  driver.Press("&Cancel", "TaddFrm");
+  editor->exec();
+  ExpectNoDriverFailures(driver);
+  EXPECT_EQ(folder.toStdString(), work);
+  EXPECT_EQ(name, "song.mp3");
+}
+
 }  // namespace
