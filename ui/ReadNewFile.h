@@ -1,0 +1,16 @@
+#pragma once
+// Reading a file the user adds: the media probe runs on a thread of its own while the window stays
+// alive, a file that cannot be used is reported, and the new task goes through the task editor (or,
+// for the rest of a batch with the same settings, straight into the task list).
+#include <functional>
+#include <string>
+#include <thread>
+
+// The caller has set ProbeFile = path, ProbeForNewTask = true, ProbeDone = false, ProbeResult = -1.
+// True when a task was appended to Tasks (checked). Runs on the user-interface thread.
+bool ReadNewFile(const std::string& path, bool sameSettings);
+
+// How the probe thread is made. Like std::thread, it throws std::system_error when the system refuses a
+// thread; a test installs one that does, nullptr restores the real one.
+using TProbeThreadFactory = std::thread (*)(std::function<void()> body);
+void SetProbeThreadFactory(TProbeThreadFactory factory);
