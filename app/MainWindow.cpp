@@ -170,7 +170,8 @@ void TmainFrm::CreateControls() {
 
   AddFilesDlg = new QFileDialog(this, "Select File(s) to Convert...");
   AddFilesDlg->setObjectName("AddFilesDlg");
-  if (QGuiApplication::platformName() == "offscreen") AddFilesDlg->setOption(QFileDialog::DontUseNativeDialog);
+  if (QGuiApplication::platformName() == "offscreen")
+    AddFilesDlg->setOption(QFileDialog::DontUseNativeDialog);
 
   connect(addFileBtn, &QPushButton::clicked, this, [this] { AddFiles(false); });
   connect(rmFileBtn, &QPushButton::clicked, this, &TmainFrm::RemoveTask);

@@ -43,7 +43,7 @@ class TmainFrm : public QMainWindow {
   QGroupBox* taskPanel = nullptr;
   QListWidget* TaskList = nullptr;
   TTaskInfoPanel* infoPanel = nullptr;  // the captioned panel with the selected task's information
-  QLabel* statusPanel0 = nullptr;  // the status bar's two panels
+  QLabel* statusPanel0 = nullptr;       // the status bar's two panels
   QLabel* statusPanel1 = nullptr;
   QFileDialog* AddFilesDlg = nullptr;
 

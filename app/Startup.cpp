@@ -83,7 +83,8 @@ int RunTolvane(int argc, char** argv) {
 
     main->SetStartFiles(StartFiles(QCoreApplication::arguments()));
     CloseWindowOnTerminationSignals(main.get());
-    QObject::connect(main.get(), &TmainFrm::Closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(main.get(), &TmainFrm::Closed, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     main->show();
     exitCode = QApplication::exec();
   }
