@@ -1,33 +1,510 @@
 #include "app/MainWindow.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
-#include <QMessageBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <vector>
 
+#include "convert/prg.h"
 #include "core/Exception.h"
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
+#include "core/TextUtils.h"
+#include "ui/ReadNewFile.h"
+#include "ui/ShellOpen.h"
+#include "ui/TaskInfo.h"
+#include "ui/about.h"
+#include "ui/add.h"
+#include "ui/lang.h"
+#include "ui/msgbox.h"
+#include "ui/tips.h"
+
+TmainFrm* mainFrm = nullptr;
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QPushButton* MakeButton(QWidget* parent, const char* name, int y, int height) {
+  auto* button = new QPushButton(parent);
+  button->setObjectName(name);
+  button->setGeometry(16, y, 97, height);
+  return button;
+}
+
+// A panel that holds one widget inside fixed margins, as the window's areas are laid out.
+QWidget* Framed(QWidget* parent, QWidget* inner, int left, int top, int right, int bottom) {
+  auto* area = new QWidget(parent);
+  auto* layout = new QVBoxLayout(area);
+  layout->setContentsMargins(left, top, right, bottom);
+  layout->addWidget(inner);
+  return area;
+}
+
+}  // namespace
+
+QStringList TmainFrm::NameFilters(const std::string& openFilter) {
+  // "Text|*.a;*.b|Text 2|*.c" becomes "Text (*.a *.b)", "Text 2 (*.c)".
+  std::vector<std::string> pieces;
+  SplitText(openFilter, "|", pieces);
+  QStringList filters;
+  for (std::size_t i = 0; i + 1 < pieces.size(); i += 2) {
+    QString patterns = Q(pieces[i + 1]);
+    patterns.replace(';', ' ');
+    filters << Q(pieces[i]) + " (" + patterns + ")";
+  }
+  return filters;
+}
+
+QStringList TmainFrm::DropExtensions(const std::string& openFilter) {
+  std::vector<std::string> pieces;
+  SplitText(openFilter, "|", pieces);
+  if (pieces.size() < 2) return {};
+  // The first pair's patterns without their "*": ".rm;.rma;.ra;.rmvb".
+  std::vector<std::string> extensions;
+  SplitText(ReplaceAll(pieces[1], "*", ""), ";", extensions);
+  QStringList result;
+  for (const std::string& extension : extensions) {
+    if (!extension.empty()) result << Q(extension);
+  }
+  return result;
+}
 
 TmainFrm::TmainFrm(QWidget* parent) : QMainWindow(parent) {
+  if (!mainFrm) mainFrm = this;
+  setObjectName("mainFrm");
   ProbeDone.store(true, std::memory_order_release);
-  setWindowTitle(QString::fromStdString(ApplicationTitle + "   (" + MakerCredit + ")"));
-  resize(600, 451);
+  TipsShown = false;
+  AddingFiles = false;
+  setWindowTitle(Q(ApplicationTitle + "   (" + MakerCredit + ")"));
+  CreateControls();
+  AddFilesDlg->setNameFilters(NameFilters(OpenFilter));
+  setAcceptDrops(true);
+  resize(501, 451 + statusBar()->sizeHint().height());
   setMinimumSize(200, 50);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+TmainFrm::~TmainFrm() {
+  if (mainFrm == this) mainFrm = nullptr;
+}
+
+void TmainFrm::CreateControls() {
+  auto* client = new QWidget(this);
+  setCentralWidget(client);
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  auto* upper = new QHBoxLayout();
+  upper->setSpacing(0);
+  taskPanel = new QGroupBox(client);
+  taskPanel->setObjectName("taskPanel");
+  TaskList = new QListWidget(taskPanel);
+  TaskList->setObjectName("TaskList");
+  TaskList->setSelectionMode(QAbstractItemView::SingleSelection);
+  TaskList->setUniformItemSizes(true);
+  TaskList->setStyleSheet("QListWidget#TaskList { border: 1px solid white; }");
+  auto* taskLayout = new QVBoxLayout(taskPanel);
+  taskLayout->addWidget(TaskList);
+  upper->addWidget(Framed(client, taskPanel, 28, 24, 7, 11), 1);
+
+  auto* rightPanel = new QWidget(client);
+  rightPanel->setObjectName("rightPanel");
+  rightPanel->setFixedWidth(141);
+  addFileBtn = MakeButton(rightPanel, "addFileBtn", 24, 27);
+  rmFileBtn = MakeButton(rightPanel, "rmFileBtn", 64, 27);
+  editFileBtn = MakeButton(rightPanel, "editFileBtn", 104, 27);
+  startBtn = MakeButton(rightPanel, "startBtn", 144, 41);
+  helpBtn = MakeButton(rightPanel, "helpBtn", 200, 27);
+  aboutBtn = MakeButton(rightPanel, "aboutBtn", 232, 27);
+  QFont bold = startBtn->font();
+  bold.setBold(true);
+  startBtn->setFont(bold);
+  rmFileBtn->setEnabled(false);
+  editFileBtn->setEnabled(false);
+  startBtn->setEnabled(false);
+  // The captions of the design; showing the window sets the table's.
+  addFileBtn->setText(StrAddFiles);
+  rmFileBtn->setText(StrRemove);
+  editFileBtn->setText("&Edit Task");
+  startBtn->setText("&Start Convertion");
+  helpBtn->setText(StrHelp);
+  aboutBtn->setText(StrAboutButton);
+  upper->addWidget(rightPanel);
+  column->addLayout(upper, 1);
+
+  infoPanel = new TTaskInfoPanel(client);
+  QWidget* btmPanel = Framed(client, infoPanel, 28, 12, 28, 11);
+  btmPanel->setObjectName("btmPanel");
+  btmPanel->setFixedHeight(128);
+  column->addWidget(btmPanel);
+
+  statusPanel0 = new QLabel(this);
+  statusPanel0->setObjectName("statusPanel0");
+  statusPanel0->setMinimumWidth(400);
+  statusPanel1 = new QLabel(this);
+  statusPanel1->setObjectName("statusPanel1");
+  statusPanel1->setFixedWidth(50);
+  statusPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  statusBar()->addWidget(statusPanel0, 1);
+  statusBar()->addPermanentWidget(statusPanel1);
+  statusBar()->setSizeGripEnabled(true);
+
+  AddFilesDlg = new QFileDialog(this, "Select File(s) to Convert...");
+  AddFilesDlg->setObjectName("AddFilesDlg");
+  if (QGuiApplication::platformName() == "offscreen")
+    AddFilesDlg->setOption(QFileDialog::DontUseNativeDialog);
+
+  connect(addFileBtn, &QPushButton::clicked, this, [this] { AddFiles(false); });
+  connect(rmFileBtn, &QPushButton::clicked, this, &TmainFrm::RemoveTask);
+  connect(editFileBtn, &QPushButton::clicked, this, &TmainFrm::EditSelected);
+  connect(startBtn, &QPushButton::clicked, this, &TmainFrm::StartConversion);
+  connect(helpBtn, &QPushButton::clicked, this, [] { OpenHelp(); });
+  connect(aboutBtn, &QPushButton::clicked, this, &TmainFrm::ShowAbout);
+  connect(TaskList, &QListWidget::itemChanged, this, &TmainFrm::ListCheckClick);
+  connect(infoPanel, &TTaskInfoPanel::LinkClicked, this, &TmainFrm::InfoLink);
+  TaskList->viewport()->installEventFilter(this);
+  TaskList->installEventFilter(this);
+}
+
+bool TmainFrm::CanDoAction() {
+  const bool converting = prgFrm && (prgFrm->isVisible() || prgFrm->Converting());
+  if (ProbeDone.load(std::memory_order_acquire) && !converting) return true;
+  ShowMessageBox(mkInformation, StrBusy, StrHelp, StrOK);
+  return false;
+}
+
+void TmainFrm::SetAddingFiles(bool on) {
+  if (on) {
+    addFileBtn->setEnabled(false);
+    rmFileBtn->setEnabled(false);
+    editFileBtn->setEnabled(false);
+    startBtn->setEnabled(false);
+    AddingFiles = true;
+  } else {
+    addFileBtn->setEnabled(true);
+    AddingFiles = false;
+    UpdateButtons();
+  }
+}
+
+int TmainFrm::SelectedRow() const {
+  const QList<QListWidgetItem*> selected = TaskList->selectedItems();
+  return selected.isEmpty() ? -1 : TaskList->row(selected.first());
+}
+
+bool TmainFrm::UpdateButtons() {
+  if (AddingFiles) return false;
+  if (Tasks.empty()) {
+    startBtn->setEnabled(false);
+    return false;
+  }
+  startBtn->setEnabled(true);
+  const int row = SelectedRow();
+  const bool selected = row >= 0 && row < int(Tasks.size());
+  rmFileBtn->setEnabled(selected);
+  editFileBtn->setEnabled(selected);
+  return selected;
+}
+
+void TmainFrm::RefreshList() {
+  const QSignalBlocker quiet(TaskList);
+  TaskList->clear();
+  if (Tasks.empty()) {
+    auto* prompt = new QListWidgetItem(StrEmptyListHint);
+    prompt->setFlags(Qt::ItemIsEnabled);  // a hint, not a task: no check box
+    TaskList->addItem(prompt);
+    rmFileBtn->setEnabled(false);
+    editFileBtn->setEnabled(false);
+    startBtn->setEnabled(false);
+  } else {
+    for (const auto& task : Tasks) {
+      auto* row = new QListWidgetItem(Q(task->Title));
+      row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+      row->setCheckState(task->Checked ? Qt::Checked : Qt::Unchecked);
+      TaskList->addItem(row);
+    }
+    startBtn->setEnabled(true);
+  }
+  TaskList->clearSelection();
+  TaskList->setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
+  UpdateButtons();
+}
+
+void TmainFrm::AddRow(int index) {
+  const QSignalBlocker quiet(TaskList);
+  if (Tasks.size() == 1) TaskList->clear();
+  if (TaskList->count() < index + 1) {
+    auto* row = new QListWidgetItem(Q(CurrentTask.Title));
+    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    TaskList->addItem(row);
+    index = TaskList->row(row);
+  }
+  TaskList->item(index)->setCheckState(Qt::Checked);
+}
+
+bool TmainFrm::AddOneFile(const std::string& path, bool sameSettings) {
+  statusPanel0->setText(Q(std::string(StrReadingFileStatus) + ":" + path + " ..."));
+  ProbeFile = path;
+  ProbeForNewTask = true;
+  ProbeResult.store(-1, std::memory_order_relaxed);
+  ProbeDone.store(false, std::memory_order_release);
+  bool added = false;
+  if (ReadNewFile(path, sameSettings)) {
+    AddRow(int(Tasks.size()) - 1);
+    added = true;
+  }
+  statusPanel0->clear();
+  return added;
+}
+
+void TmainFrm::AddFiles(bool fromDrop) {
+  if (!CanDoAction()) return;
+  // A second batch never starts inside the first (a drop while the editor of the first is open).
+  if (AddingFiles) {
+    ShowMessageBox(mkInformation, StrBusy, StrHelp, StrOK);
+    return;
+  }
+  SetAddingFiles(true);
+  QStringList files;
+  if (fromDrop) {
+    files = droppedFiles_;
+  } else {
+    AddFilesDlg->setFileMode(QFileDialog::ExistingFiles);
+    AddFilesDlg->setDirectory(Q(DefaultSettings.InputFileDir));
+    if (AddFilesDlg->exec() != QDialog::Accepted) {
+      SetAddingFiles(false);
+      return;
+    }
+    files = AddFilesDlg->selectedFiles();
+  }
+  bool sameSettings = false;
+  for (int i = 0; i < files.size(); ++i) {
+    if (!AddOneFile(files[i].toStdString(), sameSettings)) break;
+    if (i == 0 && files.size() > 1) {
+      sameSettings = ShowMessageBox(mkQuestion, StrAskSameSettings, StrNo, StrYes) == 1;
+    }
+  }
+  SetAddingFiles(false);
+}
+
+void TmainFrm::RemoveTask() {
+  if (!CanDoAction() || !UpdateButtons()) return;
+  const int row = SelectedRow();
+  if (row < 0) return;
+  DeleteTask(row);
+  RefreshList();
+}
+
+void TmainFrm::EditTask(int index) {
+  if (AddingFiles) {
+    ShowMessageBox(mkInformation, StrBusy, StrHelp, StrOK);
+    return;
+  }
+  if (index < 0 || index >= int(Tasks.size())) return;
+  CurrentTask = *Tasks[index];
+  if (!addFrm || addFrm->exec() != 1) return;
+  StoreTask(false, index);
+  if (QListWidgetItem* row = TaskList->item(index)) {
+    const QSignalBlocker quiet(TaskList);
+    if (row->text() != Q(CurrentTask.Title)) row->setText(Q(CurrentTask.Title));
+  }
+  infoPanel->ShowTaskInfo(index);
+}
+
+void TmainFrm::EditSelected() {
+  if (!CanDoAction() || !UpdateButtons()) return;
+  const int row = SelectedRow();
+  if (row >= 0) EditTask(row);
+}
+
+void TmainFrm::StartConversion() {
+  if (!CanDoAction()) return;
+  if (Tasks.empty()) {
+    ShowMessageBox(mkQuestion, std::string(StrBusy) + "\n" + StrNothingToConvert, StrHelp, StrOK);
+    return;
+  }
+  if (prgFrm) prgFrm->RunConversion();
+}
+
+void TmainFrm::ListClick() {
+  if (Tasks.empty()) {
+    infoPanel->ShowTaskInfo(-1);
+    AddFiles(false);
+  }
+  if (UpdateButtons()) {
+    const int row = SelectedRow();
+    if (row >= 0) infoPanel->ShowTaskInfo(row);
+  }
+}
+
+void TmainFrm::ListDoubleClick() {
+  if (!UpdateButtons()) return;
+  const int row = SelectedRow();
+  if (row >= 0) EditTask(row);
+}
+
+void TmainFrm::ListKeyDown() {
+  if (!UpdateButtons()) return;
+  const int row = SelectedRow();
+  if (row >= 0) infoPanel->ShowTaskInfo(row);
+}
+
+void TmainFrm::ListCheckClick(QListWidgetItem* item) {
+  // During a batch, or with no row selected, the task keeps its mark (the row shows the click until
+  // the list is rebuilt).
+  if (!item || !UpdateButtons()) return;
+  const int row = TaskList->row(item);
+  if (row != SelectedRow() || row < 0 || row >= int(Tasks.size())) return;
+  Tasks[row]->Checked = item->checkState() == Qt::Checked;
+}
+
+void TmainFrm::OpenSourceFile(int index) {
+  if (index >= 0 && index < int(Tasks.size())) ShellOpen(Tasks[index]->SourceFile);
+}
+
+void TmainFrm::OpenOutputFile(int index) {
+  if (index >= 0 && index < int(Tasks.size())) ShellOpen(Tasks[index]->OutputFile);
+}
+
+void TmainFrm::InfoLink(const QString& name) {
+  if (name == "aa") {
+    AddFiles(false);
+  } else if (name == "bb") {
+    OpenSourceFile(SelectedRow());
+  } else if (name == "cc") {
+    EditSelected();
+  } else if (name == "dd") {
+    OpenOutputFile(SelectedRow());
+  }
+}
+
+void TmainFrm::ShowAbout() {
+  if (!aboutFrm_) aboutFrm_ = std::make_unique<TaboutFrm>(this);
+  aboutFrm_->exec();
+}
+
+void TmainFrm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  TaskList->setStyleSheet("QListWidget#TaskList { border: 1px solid white; }");
+  taskPanel->setTitle(StrTaskList);
+  infoPanel->setTitle(StrConversionSettings);
+  addFileBtn->setText(StrAddFiles);
+  rmFileBtn->setText(StrRemove);
+  editFileBtn->setText(StrEditButton);
+  startBtn->setText(StrStart);
+  helpBtn->setText(StrHelp);
+  aboutBtn->setText(StrAboutButton);
+  RefreshList();
+  infoPanel->ShowTaskInfo(-1);
+  if (!TipsShown) {
+    TipsShown = true;
+    // After the window is on screen, so the tip opens over it.
+    QTimer::singleShot(0, this, &TmainFrm::AfterFirstShow);
+  }
+}
+
+void TmainFrm::AfterFirstShow() {
+  if (tips <= 9999 && TipsFrm) TipsFrm->exec();
+  const QStringList files = std::move(startFiles_);
+  startFiles_.clear();
+  if (!files.isEmpty()) AddDroppedFiles(files);
 }
 
 void TmainFrm::closeEvent(QCloseEvent* event) {
-  // A file being read keeps the window open.
-  if (!ProbeDone.load(std::memory_order_acquire)) {
+  if (!CanDoAction()) {
     event->ignore();
     return;
   }
   try {
     SaveSettings();
   } catch (const Exception& error) {
-    QMessageBox::critical(this, QString::fromStdString(ApplicationTitle),
-                          QString::fromStdString(error.Message()));
+    ShowMessageBox(mkError, error.Message(), StrHelp, StrOK);
     event->ignore();
     return;
   }
   event->accept();
+  emit Closed();
+}
+
+QStringList TmainFrm::AcceptedDrop(const QStringList& paths) const {
+  const QStringList extensions = DropExtensions(OpenFilter);
+  QStringList accepted;
+  for (const QString& path : paths) {
+    const QFileInfo info(path);
+    if (!info.isFile()) continue;  // files only, no folders
+    const QString name = info.fileName();
+    const int dot = name.lastIndexOf('.');
+    if (dot < 0) continue;
+    if (extensions.contains(name.mid(dot), Qt::CaseInsensitive)) accepted << path;
+  }
+  return accepted;
+}
+
+namespace {
+QStringList LocalFiles(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  }
+  return paths;
+}
+}  // namespace
+
+void TmainFrm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!AcceptedDrop(LocalFiles(event->mimeData())).isEmpty()) event->acceptProposedAction();
+}
+
+void TmainFrm::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
+
+void TmainFrm::dropEvent(QDropEvent* event) {
+  const QStringList files = AcceptedDrop(LocalFiles(event->mimeData()));
+  if (files.isEmpty()) return;
+  event->acceptProposedAction();
+  AddDroppedFiles(files);
+}
+
+void TmainFrm::AddDroppedFiles(const QStringList& paths) {
+  const QStringList files = AcceptedDrop(paths);
+  if (files.isEmpty()) return;
+  raise();
+  activateWindow();
+  // The batch runs after the drop has been answered, so the file manager is not kept waiting.
+  QTimer::singleShot(0, this, [this, files] {
+    droppedFiles_ = files;
+    AddFiles(true);
+  });
+}
+
+bool TmainFrm::eventFilter(QObject* watched, QEvent* event) {
+  // The list's own handling (selection, check marks) comes first; ours follows from the event loop.
+  if (watched == TaskList->viewport()) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+      QTimer::singleShot(0, this, &TmainFrm::ListClick);
+    } else if (event->type() == QEvent::MouseButtonDblClick) {
+      QTimer::singleShot(0, this, &TmainFrm::ListDoubleClick);
+    }
+  } else if (watched == TaskList && event->type() == QEvent::KeyPress) {
+    QTimer::singleShot(0, this, &TmainFrm::ListKeyDown);
+  }
+  return QMainWindow::eventFilter(watched, event);
 }

@@ -1,13 +1,93 @@
 #pragma once
-// The main window: for now its caption and the settings save on close; the task list,
-// its buttons and the information panel grow here.
+// The main window: the task list with its check marks, the buttons that add, remove, edit and convert
+// tasks, help and about, the information panel of the selected task and the reading status. Files
+// dropped from a file manager are added like files picked in the open dialog.
 #include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class TTaskInfoPanel;
+class TaboutFrm;
 
 class TmainFrm : public QMainWindow {
   Q_OBJECT
  public:
   explicit TmainFrm(QWidget* parent = nullptr);
+  ~TmainFrm() override;
+
+  // True when no file is being read and no conversion runs; otherwise says so and returns false.
+  bool CanDoAction();
+  // Adds files as a drop of them would: files only, with an accepted extension, in the given order.
+  void AddDroppedFiles(const QStringList& paths);
+  // Files named on the command line ("Open with" from a file manager): added like a drop once the
+  // window is on screen and the tip of the day, if any, has been closed.
+  void SetStartFiles(const QStringList& paths) { startFiles_ = paths; }
+  // The extensions a drop accepts, from the open dialog's filter: ".rm", ".rma", ".ra", ".rmvb".
+  static QStringList DropExtensions(const std::string& openFilter);
+  // The open dialog's filter as Qt name filters.
+  static QStringList NameFilters(const std::string& openFilter);
+
+  QPushButton* addFileBtn = nullptr;
+  QPushButton* rmFileBtn = nullptr;
+  QPushButton* editFileBtn = nullptr;
+  QPushButton* startBtn = nullptr;
+  QPushButton* helpBtn = nullptr;
+  QPushButton* aboutBtn = nullptr;
+  QGroupBox* taskPanel = nullptr;
+  QListWidget* TaskList = nullptr;
+  TTaskInfoPanel* infoPanel = nullptr;  // the captioned panel with the selected task's information
+  QLabel* statusPanel0 = nullptr;       // the status bar's two panels
+  QLabel* statusPanel1 = nullptr;
+  QFileDialog* AddFilesDlg = nullptr;
+
+ signals:
+  // The window was allowed to close: the program ends.
+  void Closed();
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void SetAddingFiles(bool on);
+  bool UpdateButtons();
+  void RefreshList();
+  void AddRow(int index);
+  bool AddOneFile(const std::string& path, bool sameSettings);
+  void AddFiles(bool fromDrop);
+  void RemoveTask();
+  void EditTask(int index);
+  void EditSelected();
+  void StartConversion();
+  void ListClick();
+  void ListDoubleClick();
+  void ListKeyDown();
+  void ListCheckClick(QListWidgetItem* item);
+  void OpenSourceFile(int index);
+  void OpenOutputFile(int index);
+  void InfoLink(const QString& name);
+  void ShowAbout();
+  void AfterFirstShow();
+  int SelectedRow() const;
+  QStringList AcceptedDrop(const QStringList& paths) const;
+
+  bool AddingFiles = false;
+  bool TipsShown = false;
+  QStringList droppedFiles_;  // the dialog's file list after a drop
+  QStringList startFiles_;
+  std::unique_ptr<TaboutFrm> aboutFrm_;
 };
+
+extern TmainFrm* mainFrm;
