@@ -29,6 +29,8 @@ class TmainFrm : public QMainWindow {
   // Files named on the command line ("Open with" from a file manager): added like a drop once the
   // window is on screen and the tip of the day, if any, has been closed.
   void SetStartFiles(const QStringList& paths) { startFiles_ = paths; }
+  // A batch of added files is being read.
+  bool IsAddingFiles() const { return AddingFiles; }
   // The extensions a drop accepts, from the open dialog's filter: ".rm", ".rma", ".ra", ".rmvb".
   static QStringList DropExtensions(const std::string& openFilter);
   // The open dialog's filter as Qt name filters.

@@ -2,6 +2,8 @@
 # Adds a GoogleTest program and registers its cases with CTest. THREADED marks tests that drive
 # worker threads: only those are built when TOLVANE_TEST_SET is "threaded" (the ThreadSanitizer build).
 find_package(GTest REQUIRED)
+# QTest clicks and key presses in the window tests.
+find_package(Qt6 REQUIRED COMPONENTS Test)
 include(GoogleTest)
 
 function(tolvane_add_test name)

@@ -1,61 +1,407 @@
-#include <gtest/gtest.h>
-
+// The main window driven as a user would: files dropped on it, the editor and the questions answered
+// by a timer while they are modal, the buttons, the list's clicks and check boxes.
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSettings>
+#include <QTest>
+#include <filesystem>
 
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
-#include "tests/support/TestEnvironment.h"
-#include "app/MainWindow.h"
+#include "probe/ProbeMedia.h"
+#include "tests/app/MainWindowFixture.h"
+#include "ui/TaskInfo.h"
+#include "ui/lang.h"
 
 namespace {
 
-int argc = 1;
-char programName[] = "test_ui";
-char* argv[] = {programName, nullptr};
+const QString kCafe = QString::fromUtf8("Café Ünïcødé — Привет 音楽");  // ac3-stereo.rm's title
 
-class MainWindowTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-  void SetUp() override {
-    ProgramDir = "/opt/tolvane/";
-    AssignProductProfile();
-    SetApplicationTitle();
-    LoadSettings();
-  }
-  ScopedConfigHome home;
-};
+using MainWindowTest = MainWindowFixture;
 
-TEST_F(MainWindowTest, CaptionIsTheTitleThreeBlanksAndTheMakerCredit) {
-  TmainFrm window;
-  EXPECT_EQ(window.windowTitle(), QString("Tolvane   (") + MakerCredit + ")");
-  EXPECT_TRUE(ProbeDone.load());
+// Counts the files the probe opens, on top of the real libraries.
+int filesProbed = 0;
+int32_t CountingFileInit(const char* path, int64_t* duration, int32_t* second, int32_t* noAudio,
+                         TMediaInfoBlock* block, TWaveFormatEx* format) {
+  ++filesProbed;
+  return file_init(path, duration, second, noAudio, block, format);
+}
+TProbeLibrary CountingProbe() {
+  TProbeLibrary library = RealProbeLibrary();
+  library.FileInit = &CountingFileInit;
+  return library;
 }
 
-TEST_F(MainWindowTest, ClosingSavesTheSettings) {
-  TmainFrm window;
-  window.show();
-  DefaultSettings.AudioBitrate = 96;
-  tips = 10000;
-  EXPECT_TRUE(window.close());
-  QSettings stored(QString::fromStdString(home.SettingsFile()), QSettings::IniFormat);
-  EXPECT_EQ(stored.value("AudioBitrate").toInt(), 96);
-  EXPECT_EQ(stored.value("tips").toInt(), 10000);
+TEST_F(MainWindowTest, CaptionButtonsAndThePromptRowAtTheFirstShowing) {
+  EXPECT_EQ(main->windowTitle(), QString("Tolvane   (") + MakerCredit + ")");
+  EXPECT_EQ(main->addFileBtn->text(), "&Add Files");
+  EXPECT_EQ(main->editFileBtn->text(), "&Edit");
+  EXPECT_EQ(main->startBtn->text(), "&Start");
+  EXPECT_EQ(main->aboutBtn->text(), "A&bout");
+  EXPECT_EQ(main->taskPanel->title(), "Task List");
+  EXPECT_EQ(main->infoPanel->title(), "Conversion Settings ....");
+  EXPECT_EQ(RowTexts(), QStringList{StrEmptyListHint});
+  EXPECT_FALSE(main->rmFileBtn->isEnabled());
+  EXPECT_FALSE(main->editFileBtn->isEnabled());
+  EXPECT_FALSE(main->startBtn->isEnabled());
+  EXPECT_TRUE(main->startBtn->font().bold());
+  EXPECT_EQ(main->AddFilesDlg->windowTitle(), "Select File(s) to Convert...");
+  EXPECT_EQ(main->AddFilesDlg->nameFilters(),
+            (QStringList{"All available Files (*.rm *.rma *.ra *.rmvb)",
+                         "Real Meida Files(*.rm;*.rma;*.ra;*.rmvb) (*.rm *.rma *.ra *.rmvb)"}));
+  EXPECT_EQ(TmainFrm::DropExtensions(OpenFilter), (QStringList{".rm", ".rma", ".ra", ".rmvb"}));
 }
 
-TEST_F(MainWindowTest, ClosingIsRefusedWhileAFileIsRead) {
-  TmainFrm window;
-  window.show();
-  ProbeDone.store(false);
+TEST_F(MainWindowTest, TwoDroppedFilesWithTheSameSettingsGetTheEditorOnceAndTheirOwnTags) {
+  const std::string a = Input("ac3-stereo.rm"), b = Input("aac.rm");
+  ConfirmEditor();
+  driver.Answer(StrYes);
+  Drop({QString::fromStdString(a), QString::fromStdString(b)});
+  WaitForBatch();
+  ASSERT_EQ(driver.messages, QStringList{StrAskSameSettings});
+  EXPECT_EQ(driver.kinds, QList<int>{mkQuestion});
+  ASSERT_EQ(Tasks.size(), 2u);
+  EXPECT_EQ(RowTexts(), (QStringList{kCafe, "Tone 660"}));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(Tasks[i]->Checked);
+    EXPECT_EQ(main->TaskList->item(i)->checkState(), Qt::Checked);
+  }
+  EXPECT_EQ(Tasks[0]->OutputFile, work + "ac3-stereo.mp3");
+  EXPECT_EQ(Tasks[1]->OutputFile, work + "aac.mp3");
+  EXPECT_EQ(Tasks[1]->Bitrate, Tasks[0]->Bitrate);
+  EXPECT_TRUE(main->startBtn->isEnabled());
+  EXPECT_TRUE(main->addFileBtn->isEnabled());
+  EXPECT_TRUE(main->statusPanel0->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, TheStatusBarNamesTheFileBeingRead) {
+  const std::string a = Input("ra144.rm");
+  QString status;
+  driver.Then(
+      [&](QWidget* window) {
+        status = main->statusPanel0->text();
+        static_cast<TaddFrm*>(window)->cancelBtn->click();
+      },
+      "TaddFrm");
+  Drop({QString::fromStdString(a)});
+  WaitForBatch();
+  EXPECT_EQ(status.toStdString(), "Reading file: :" + a + " ...");
+  EXPECT_TRUE(main->statusPanel0->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, ADropOfAFolderOrAnotherTypeAddsNothingAndLetterCaseIsIgnored) {
+  const std::string folder = work + "album.rm";
+  std::filesystem::create_directory(folder);
+  const std::string text = work + "notes.txt";
+  WriteWholeFile(text, "not media");
+  Drop({QString::fromStdString(folder), QString::fromStdString(text)});
+  QTest::qWait(50);
+  EXPECT_TRUE(Tasks.empty());
+  EXPECT_FALSE(main->IsAddingFiles());
+  EXPECT_EQ(RowTexts(), QStringList{StrEmptyListHint});
+
+  const std::string upper = Input("ra144.rm", "LOUD.RM");
+  ConfirmEditor();
+  Drop({QString::fromStdString(upper)});
+  WaitForBatch();
+  ASSERT_EQ(Tasks.size(), 1u);
+  EXPECT_EQ(Tasks[0]->SourceFile, upper);
+}
+
+TEST_F(MainWindowTest, CancellingTheEditorForTheFirstOfThreeEndsTheBatch) {
+  SetProbeLibrary(CountingProbe());
+  filesProbed = 0;
+  driver.Press(StrCancel, "TaddFrm");
+  Drop({QString::fromStdString(Input("ac3-stereo.rm")), QString::fromStdString(Input("aac.rm")),
+        QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  EXPECT_TRUE(Tasks.empty());
+  EXPECT_TRUE(driver.messages.isEmpty());  // no same-settings question
+  EXPECT_EQ(filesProbed, 1);               // the other two were not read
+  EXPECT_EQ(RowTexts(), QStringList{StrEmptyListHint});
+}
+
+TEST_F(MainWindowTest, EditingATitleRenamesItsRowAndKeepsItsCheckMark) {
+  ConfirmEditor();
+  Drop({QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  ASSERT_EQ(Tasks.size(), 1u);
+  ClickRow(0);
+  ConfirmEditor([](TaddFrm* form) { form->titleEdit->setText("Morning Talk"); });
+  main->editFileBtn->click();
+  WaitUntil([this] { return driver.Remaining() == 0 && !QApplication::activeModalWidget(); });
+  ASSERT_EQ(Tasks.size(), 1u);
+  EXPECT_EQ(Tasks[0]->Title, "Morning Talk");
+  EXPECT_EQ(RowTexts(), QStringList{"Morning Talk"});
+  EXPECT_EQ(main->TaskList->item(0)->checkState(), Qt::Checked);
+  EXPECT_TRUE(main->infoPanel->taskInfo_1->text().contains("ra144.rm"));
+}
+
+TEST_F(MainWindowTest, ADoubleClickOnARowOpensTheEditor) {
+  ConfirmEditor();
+  Drop({QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  bool opened = false;
+  driver.Then(
+      [&](QWidget* window) {
+        opened = true;
+        static_cast<TaddFrm*>(window)->cancelBtn->click();
+      },
+      "TaddFrm");
+  QListWidget* list = main->TaskList;
+  const QPoint row = list->visualItemRect(list->item(0)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+  WaitUntil([this] { return driver.Remaining() == 0 && !QApplication::activeModalWidget(); });
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(Tasks.size(), 1u);
+}
+
+TEST_F(MainWindowTest, RemovingTheLastTaskBringsBackThePromptRow) {
+  ConfirmEditor();
+  Drop({QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  ClickRow(0);
+  EXPECT_TRUE(main->rmFileBtn->isEnabled());
+  EXPECT_TRUE(main->infoPanel->taskInfo_1->text().contains("ra144.rm"));
+  main->rmFileBtn->click();
+  EXPECT_TRUE(Tasks.empty());
+  EXPECT_EQ(RowTexts(), QStringList{StrEmptyListHint});
+  EXPECT_FALSE(main->rmFileBtn->isEnabled());
+  EXPECT_FALSE(main->editFileBtn->isEnabled());
+  EXPECT_FALSE(main->startBtn->isEnabled());
+}
+
+TEST_F(MainWindowTest, ACheckBoxToggledDuringABatchLeavesItsTaskAsItWas) {
+  ConfirmEditor();
+  Drop({QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  main->TaskList->setCurrentRow(0);
+  // While the second file's editor is open, the first row's box is unticked.
+  driver.Then(
+      [this](QWidget* window) {
+        main->TaskList->item(0)->setCheckState(Qt::Unchecked);
+        static_cast<TaddFrm*>(window)->cancelBtn->click();
+      },
+      "TaddFrm");
+  Drop({QString::fromStdString(Input("aac.rm"))});
+  WaitForBatch();
+  ASSERT_EQ(Tasks.size(), 1u);
+  EXPECT_TRUE(Tasks[0]->Checked);
+
+  // Outside a batch, the selected row's box is the task's mark (the row still shows the untick).
+  ClickRow(0);
+  main->TaskList->item(0)->setCheckState(Qt::Checked);
+  main->TaskList->item(0)->setCheckState(Qt::Unchecked);
+  EXPECT_FALSE(Tasks[0]->Checked);
+}
+
+TEST_F(MainWindowTest, EachShowingResetsTheInformationPanelToTheAddFilesLink) {
+  ConfirmEditor();
+  Drop({QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  main->TaskList->setCurrentRow(0);
+  main->infoPanel->ShowTaskInfo(0);
+  EXPECT_TRUE(main->infoPanel->taskInfo_1->text().contains("ra144.rm"));
+  main->hide();
+  main->show();
+  EXPECT_EQ(main->infoPanel->taskInfo_1->text(), QString("<a href=\"aa\">") + StrEmptyListHint + "</a>");
+  EXPECT_TRUE(main->infoPanel->taskInfo_2->text().isEmpty());
+  EXPECT_EQ(RowTexts(), QStringList{"Tone 550"});  // the list is rebuilt, the tasks stay
+}
+
+TEST_F(MainWindowTest, StartWithAnEmptyListSaysThereIsNothingToConvert) {
+  main->startBtn->setEnabled(true);  // as after the last task was removed while a row stayed selected
+  driver.Answer(StrOK);
+  main->startBtn->click();
+  WaitUntil([this] { return driver.Remaining() == 0; });
+  ASSERT_EQ(driver.messages.size(), 1);
+  EXPECT_EQ(driver.messages[0], QString(StrBusy) + "\n" + StrNothingToConvert);
+  EXPECT_EQ(driver.kinds[0], mkQuestion);
+}
+
+TEST_F(MainWindowTest, AClickOnTheEmptyListOpensTheOpenDialogAtTheInputFolder) {
+  DefaultSettings.InputFileDir = workDir.path().toStdString();
+  QString folder;
+  QFileDialog::FileMode mode{};
+  driver.Then(
+      [&](QWidget* window) {
+        auto* dialog = static_cast<QFileDialog*>(window);
+        folder = dialog->directory().absolutePath();
+        mode = dialog->fileMode();
+        dialog->reject();
+      },
+      "QFileDialog");
+  QTest::mouseClick(main->TaskList->viewport(), Qt::LeftButton, {}, QPoint(20, 8));
+  WaitUntil([this] { return driver.Remaining() == 0 && !main->IsAddingFiles(); });
+  EXPECT_EQ(folder, workDir.path());
+  EXPECT_EQ(mode, QFileDialog::ExistingFiles);
+  EXPECT_TRUE(main->addFileBtn->isEnabled());
+}
+
+TEST_F(MainWindowTest, FilesPickedInTheOpenDialogAreAddedInItsOrder) {
+  const std::string a = Input("aac.rm"), b = Input("ra144.rm");
+  DefaultSettings.InputFileDir = workDir.path().toStdString();
+  driver.Then(
+      [&](QWidget* window) {
+        auto* dialog = static_cast<QFileDialog*>(window);
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"aac.rm\" \"ra144.rm\"");
+        QMetaObject::invokeMethod(dialog, "accept");
+      },
+      "QFileDialog");
+  ConfirmEditor();
+  driver.Answer(StrNo);  // not the same settings: the editor for the second file too
+  ConfirmEditor();
+  main->addFileBtn->click();
+  WaitForBatch();
+  ASSERT_EQ(Tasks.size(), 2u);
+  EXPECT_EQ(Tasks[0]->SourceFile, a);
+  EXPECT_EQ(Tasks[1]->SourceFile, b);
+}
+
+TEST_F(MainWindowTest, TheLinksOpenTheSelectedTasksFilesAndEditIt) {
+  ConfirmEditor();
+  const std::string source = Input("ra144.rm");
+  Drop({QString::fromStdString(source)});
+  WaitForBatch();
+  emit main->infoPanel->LinkClicked("bb");  // no row selected: nothing
+  EXPECT_TRUE(urls.opened.isEmpty());
+  main->TaskList->setCurrentRow(0);
+  emit main->infoPanel->LinkClicked("bb");
+  emit main->infoPanel->LinkClicked("dd");
+  ASSERT_EQ(urls.opened.size(), 2);
+  EXPECT_EQ(urls.opened[0].toLocalFile().toStdString(), source);
+  EXPECT_EQ(urls.opened[1].toLocalFile().toStdString(), Tasks[0]->OutputFile);
+  bool edited = false;
+  driver.Then(
+      [&](QWidget* window) {
+        edited = true;
+        static_cast<TaddFrm*>(window)->cancelBtn->click();
+      },
+      "TaddFrm");
+  emit main->infoPanel->LinkClicked("cc");
+  WaitUntil([this] { return driver.Remaining() == 0; });
+  EXPECT_TRUE(edited);
+}
+
+TEST_F(MainWindowTest, WhileAConversionRunsAddFilesAndClosingAreRefused) {
+  ConfirmEditor();
+  Drop({QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  const auto tasksBefore = Tasks.size();
+  bool stillOpen = false;
+  // Paused before its first task, the run waits while the main window is asked to do things.
+  driver.Then(
+      [&](QWidget* window) {
+        auto* run = static_cast<TprgFrm*>(window);
+        run->pauseBtn->click();
+        driver.Answer(StrOK).Answer(StrOK).Then([&, run](QWidget*) {
+          stillOpen = main->isVisible() || main->isMinimized();
+          driver.Answer(StrYes).Answer(StrNo);
+          run->cancelBtn->click();
+        });
+        main->addFileBtn->click();
+        main->close();
+      },
+      "TprgFrm");
+  main->startBtn->click();
+  WaitUntil([this] { return driver.Remaining() == 0 && !QApplication::activeModalWidget(); });
+  ASSERT_GE(driver.messages.size(), 2);
+  EXPECT_EQ(driver.messages[0], StrBusy);
+  EXPECT_EQ(driver.messages[1], StrBusy);
+  EXPECT_EQ(driver.kinds[0], mkInformation);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(Tasks.size(), tasksBefore);
+  EXPECT_FALSE(progress->Converting());
+}
+
+TEST_F(MainWindowTest, ClosingSavesTheSettingsAndIsRefusedWhileAFileIsRead) {
   DefaultSettings.AudioBitrate = 64;
-  EXPECT_FALSE(window.close());
-  EXPECT_TRUE(window.isVisible());
+  ProbeDone.store(false);
+  driver.Answer(StrOK);
+  EXPECT_FALSE(main->close());
+  WaitUntil([this] { return driver.Remaining() == 0; });
+  EXPECT_EQ(driver.messages, QStringList{StrBusy});
+  QSettings before(QString::fromStdString(config.SettingsFile()), QSettings::IniFormat);
+  EXPECT_EQ(before.value("AudioBitrate").toInt(), 192);
   ProbeDone.store(true);
-  QSettings stored(QString::fromStdString(home.SettingsFile()), QSettings::IniFormat);
-  EXPECT_EQ(stored.value("AudioBitrate").toInt(), 192);
+  DefaultSettings.AudioBitrate = 96;
+  EXPECT_TRUE(main->close());
+  QSettings after(QString::fromStdString(config.SettingsFile()), QSettings::IniFormat);
+  EXPECT_EQ(after.value("AudioBitrate").toInt(), 96);
+  EXPECT_EQ(after.value("tips").toInt(), 10000);
+}
+
+TEST_F(MainWindowTest, FilesNamedAtStartAreAddedOnceTheWindowShows) {
+  main->hide();
+  auto fresh = std::make_unique<TmainFrm>();
+  const std::string file = Input("ra144.rm");
+  fresh->SetStartFiles({QString::fromStdString(file), QString::fromStdString(work + "readme.txt")});
+  ConfirmEditor();
+  fresh->show();
+  WaitUntil([&] {
+    return driver.Remaining() == 0 && !fresh->IsAddingFiles() && !QApplication::activeModalWidget();
+  });
+  ASSERT_EQ(Tasks.size(), 1u);
+  EXPECT_EQ(Tasks[0]->SourceFile, file);
+  EXPECT_EQ(fresh->TaskList->count(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bad input
+
+TEST_F(MainWindowTest, FiveHundredDroppedFilesAreAllAdded) {
+  const std::string original = Input("ra144.rm");
+  QStringList files;
+  for (int i = 0; i < 500; ++i) {
+    const std::string name = work + "part" + std::to_string(i) + ".rm";
+    std::filesystem::create_hard_link(original, name);
+    files << QString::fromStdString(name);
+  }
+  ConfirmEditor();
+  driver.Answer(StrYes);
+  Drop(files);
+  WaitForBatch();
+  ASSERT_EQ(Tasks.size(), 500u);
+  EXPECT_EQ(main->TaskList->count(), 500);
+  EXPECT_EQ(Tasks[499]->SourceFile, files[499].toStdString());
+  EXPECT_EQ(Tasks[499]->OutputFile, work + "part499.mp3");
+}
+
+TEST_F(MainWindowTest, AFileThatVanishesBeforeItIsReadEndsTheBatchWithAMessage) {
+  const std::string a = Input("ra144.rm"), b = Input("aac.rm");
+  ConfirmEditor([&](TaddFrm*) { std::filesystem::remove(b); });
+  driver.Answer(StrYes).Answer(StrOK);
+  Drop({QString::fromStdString(a), QString::fromStdString(b)});
+  WaitForBatch();
+  ASSERT_EQ(driver.messages.size(), 2);
+  EXPECT_TRUE(
+      driver.messages[1].startsWith(QString(StrCannotRead) + "\n " + QString::fromStdString(b) + "\n"));
+  ASSERT_EQ(Tasks.size(), 1u);
+  EXPECT_EQ(Tasks[0]->SourceFile, a);
+}
+
+TEST_F(MainWindowTest, NamesWithALineBreakOrBytesThatAreNotUtf8DoNoHarm) {
+  const std::string withBreak = Input("ra144.rm", "two\nlines.rm");
+  ConfirmEditor();
+  Drop({QString::fromStdString(withBreak)});
+  WaitForBatch();
+  ASSERT_EQ(Tasks.size(), 1u);
+  EXPECT_EQ(Tasks[0]->SourceFile, withBreak);
+
+  // A name that is not UTF-8 reaches the program as a different text: a file that is not there.
+  const std::string bad = work + "bad\xFF.rm";
+  WriteWholeFile(bad, ReadWholeFile(TestDataFile("ra144.rm")));
+  Drop({QFile::decodeName(QByteArray::fromStdString(bad))});
+  QTest::qWait(50);
+  EXPECT_EQ(Tasks.size(), 1u);
+  EXPECT_FALSE(main->IsAddingFiles());
 }
 
 }  // namespace
