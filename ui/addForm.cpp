@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "core/TaskList.h"
-#include "ui/GenreList.h"
+#include "probe/GenreNames.h"
 #include "ui/add.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <QStackedWidget>
 
 #include "tests/ui/EditorFixture.h"
-#include "ui/GenreList.h"
+#include "probe/GenreNames.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/GenreList.h"
+#include "probe/GenreNames.h"
 
 const std::array<const char*, GenreCount> GenreNames = {
     "Blues",
