@@ -437,9 +437,9 @@ void TmainFrm::closeEvent(QCloseEvent* event) {
   try {
     SaveSettings();
   } catch (const Exception& error) {
+    // Said, but no reason to keep the program open: a settings file that refuses every write would
+    // otherwise never let it close.
     ShowMessageBox(mkError, error.Message(), StrHelp, StrOK);
-    event->ignore();
-    return;
   }
   event->accept();
   emit Closed();

@@ -16,6 +16,7 @@
 #include "core/TaskList.h"
 #include "probe/ProbeMedia.h"
 #include "tests/app/MainWindowFixture.h"
+#include "tests/support/Permissions.h"
 #include "ui/TaskInfo.h"
 #include "ui/lang.h"
 
@@ -402,6 +403,29 @@ TEST_F(MainWindowTest, NamesWithALineBreakOrBytesThatAreNotUtf8DoNoHarm) {
   QTest::qWait(50);
   EXPECT_EQ(Tasks.size(), 1u);
   EXPECT_FALSE(main->IsAddingFiles());
+}
+
+TEST_F(MainWindowTest, ASettingsFileThatCannotBeWrittenIsReportedLosesNoTaskAndLetsTheWindowClose) {
+  const std::string settings = config.SettingsFile();
+  const std::string before = ReadWholeFile(settings);
+  std::filesystem::permissions(settings,
+                               std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  ScopedNoPermissionOverride asAUser;
+  DefaultSettings.AudioBitrate = 96;
+  ConfirmEditor();  // the editor's finish saves the settings, and says when it cannot
+  driver.Answer(StrOK);
+  Drop({QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  ASSERT_EQ(Tasks.size(), 1u);
+  EXPECT_EQ(RowTexts(), QStringList{"Tone 550"});
+  driver.Answer(StrOK);
+  EXPECT_TRUE(main->close());
+  WaitUntil([this] { return driver.Remaining() == 0; });
+  ASSERT_EQ(driver.messages.size(), 2);
+  EXPECT_EQ(driver.messages[1], "Failed to set data for 'InputFileDir'");
+  EXPECT_EQ(driver.kinds[1], mkError);
+  EXPECT_EQ(ReadWholeFile(settings), before);
+  EXPECT_EQ(Tasks.size(), 1u);
 }
 
 }  // namespace

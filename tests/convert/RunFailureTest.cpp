@@ -1,9 +1,7 @@
 // Tasks that cannot be converted, between two good ones: each gives a message naming its file, the
 // run goes on, and the other tasks' files are untouched.
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QPushButton>
@@ -11,31 +9,12 @@
 
 #include "tests/convert/RunFixture.h"
 #include "tests/support/MediaReader.h"
+#include "tests/support/Permissions.h"
 #include "ui/lang.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Root writes into read-only folders; for as long as this lives, this thread (which creates the
-// output files) is refused like any other user.
-class ScopedNoPermissionOverride {
- public:
-  ScopedNoPermissionOverride() {
-    if (geteuid() != 0 || syscall(SYS_capget, &header_, saved_) != 0) return;
-    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-    active_ = syscall(SYS_capset, &header_, reduced) == 0;
-  }
-  ~ScopedNoPermissionOverride() {
-    if (active_) syscall(SYS_capset, &header_, saved_);
-  }
-
- private:
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct saved_[2]{};
-  bool active_ = false;
-};
 
 bool IsCharDevice(const std::string& path) {
   struct stat info {};
