@@ -61,7 +61,9 @@ int RunTolvane(int argc, char** argv) {
   FillBitrateTable();
   LoadSettings();
   SetApplicationTitle();
-  QGuiApplication::setApplicationDisplayName(QString::fromStdString(ApplicationTitle));
+  // The task bar shows each window's own caption, which starts with the title; a display name would be
+  // appended to every caption ("   Message ... — Tolvane"). The menu entry names the program instead.
+  QGuiApplication::setDesktopFileName("example.zarnok.Tolvane");
 
   int exitCode = 0;
   {
