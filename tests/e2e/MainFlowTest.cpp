@@ -57,11 +57,12 @@ TEST_F(MainFlow, DroppedFilesAreEditedConvertedAndTheSettingsLastToTheNextStart)
     // "Would you like to use same settings to other files?": yes, so the second file needs no editor.
     ASSERT_NO_FATAL_FAILURE(AnswerMessage({"alt+y"}));
 
-    // The second task's row: the list takes the keyboard with a click below the rows, End selects
-    // the last row, Edit opens it; page 3 opens with the whole title selected, so typing replaces it.
+    // The second task's row: the list takes the keyboard with a click below the rows; Home and End
+    // select the last row whichever row is current (a key that does not move selects nothing); Edit
+    // opens it. Page 3 opens with the whole title selected, so typing replaces it.
     const QRect window = desktop_.Geometry(main);
     desktop_.Click(window.topLeft() + QPoint(80, window.height() - 200));
-    desktop_.Keys(main, {"End", "alt+e"});
+    desktop_.Keys(main, {"Home", "End", "alt+e"});
     const QString taskEditor = desktop_.WaitForWindow(titles::kEditor);
     ASSERT_FALSE(taskEditor.isEmpty()) << "Edit did not open the editor";
     desktop_.Keys(taskEditor, {"alt+n", "alt+n"});
