@@ -102,6 +102,34 @@ void DesktopDriver::Keys(const QString& window, const QStringList& keys) const {
   }
 }
 
+bool DesktopDriver::KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs) const {
+  // xev reports the window's own events; a property set on the window shows that it is listening.
+  QProcess events;
+  events.setProcessEnvironment(environment_);
+  events.start("xev", {"-id", window, "-event", "structure", "-event", "property"});
+  if (!events.waitForStarted(kToolMs)) return false;
+  QString seen;
+  const auto saw = [&](const char* what) {
+    events.waitForReadyRead(kPollMs);
+    seen += QString::fromUtf8(events.readAllStandardOutput());
+    return seen.contains(QLatin1String(what));
+  };
+  QProcess ping;
+  ping.setProcessEnvironment(environment_);
+  const bool listening = PollUntil(timeoutMs, [&] {
+    ping.start("xprop", {"-id", window, "-f", "_TOLVANE_TEST_PING", "8s", "-set", "_TOLVANE_TEST_PING", "1"});
+    ping.waitForFinished(kToolMs);
+    return saw("PropertyNotify");
+  });
+  bool hidden = false;
+  if (listening) {
+    Keys(window, keys);
+    hidden = PollUntil(timeoutMs, [&] { return saw("UnmapNotify") || saw("DestroyNotify"); });
+  }
+  EndProcess(events);
+  return hidden;
+}
+
 void DesktopDriver::Type(const QString& window, const QString& text) const {
   Focus(window);
   Run({"type", "--delay", "20", text});

@@ -27,6 +27,9 @@ class DesktopDriver {
 
   // Presses each key ("Return", "alt+y", ...) in turn, the window having the keyboard for each.
   void Keys(const QString& window, const QStringList& keys) const;
+  // Presses the keys and waits until the window has been hidden, also when it is shown again at once
+  // (the one message window of the program, reused for the next message). False after timeoutMs.
+  bool KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs = kWaitMs) const;
   // Gives the window the keyboard and types the text.
   void Type(const QString& window, const QString& text) const;
   void Click(QPoint at) const;

@@ -121,8 +121,7 @@ void E2eTest::ConfirmEditor() {
 void E2eTest::AnswerMessage(const QStringList& keys) {
   const QString message = desktop_.WaitForWindow(titles::kMessage);
   ASSERT_FALSE(message.isEmpty()) << "no message appeared";
-  desktop_.Keys(message, keys);
-  ASSERT_TRUE(desktop_.WaitUntilGone(titles::kMessage)) << "the message did not close";
+  ASSERT_TRUE(desktop_.KeysUntilHidden(message, keys)) << "the message did not close";
 }
 
 void E2eTest::ConvertAll(const QString& mainWindow) {
@@ -131,8 +130,7 @@ void E2eTest::ConvertAll(const QString& mainWindow) {
   const QString message = desktop_.WaitForWindow(titles::kMessage, 60000);
   ASSERT_FALSE(message.isEmpty()) << "the conversion did not end with its message";
   EXPECT_FALSE(desktop_.Windows(titles::kProgress).isEmpty()) << "the progress window is not shown";
-  desktop_.Keys(message, {"alt+n"});
-  ASSERT_TRUE(desktop_.WaitUntilGone(titles::kMessage)) << "the end message did not close";
+  ASSERT_TRUE(desktop_.KeysUntilHidden(message, {"alt+n"})) << "the end message did not close";
   ASSERT_TRUE(desktop_.WaitUntilGone(titles::kProgress)) << "the progress window did not close";
 }
 

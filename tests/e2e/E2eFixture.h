@@ -48,7 +48,7 @@ class E2eTest : public ::testing::Test {
   QString DropOnMainWindow(const QString& mainWindow, const QStringList& files);
   // Presses the editor through its three pages and OK, taking its settings as they are.
   void ConfirmEditor();
-  // Answers the message window now showing with the keys and waits until it has gone.
+  // Answers the message window now showing with the keys and waits until it has closed.
   void AnswerMessage(const QStringList& keys);
   // Starts the conversion from the main window and answers the end message ("open the output
   // folder?") with "&No".
