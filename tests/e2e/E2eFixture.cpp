@@ -35,8 +35,6 @@ class ScreenAtFailure : public ::testing::EmptyTestEventListener {
 
 }  // namespace
 
-E2eTest::E2eTest() = default;
-
 void E2eTest::SetUp() {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   screenAtFailure_ = std::make_unique<ScreenAtFailure>(

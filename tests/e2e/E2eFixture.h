@@ -26,7 +26,6 @@ inline const QString kOpenDialog = R"(^Select File\(s\) to Convert\.\.\.$)";
 
 class E2eTest : public ::testing::Test {
  protected:
-  E2eTest();
   void SetUp() override;
   void TearDown() override;
 
