@@ -93,3 +93,27 @@ TEST_F(MainFlow, DroppedFilesAreEditedConvertedAndTheSettingsLastToTheNextStart)
   ExpectMp3(MediaPath("ra144.mp3"), 48000, 2.02, 550, "Tone 550", "Tolvane Tests");
   EXPECT_EQ(StoredSetting("tips").toInt(), 2);
 }
+
+TEST_F(MainFlow, CancellingTheFirstFilesEditorEndsTheBatchOfThree) {
+  const QStringList files = {CopyTestFile("ac3-stereo.rm"), CopyTestFile("aac.rm"), CopyTestFile("ra144.rm")};
+  StoreSetting("tips", 10000);
+  auto program = StartProgram();
+  const QString main = WaitForMainWindow(/*expectTip=*/false);
+  ASSERT_FALSE(main.isEmpty());
+  ASSERT_EQ(DropOnMainWindow(main, files), "drop: copy");
+  const QString editor = desktop_.WaitForWindow(titles::kEditor);
+  ASSERT_FALSE(editor.isEmpty());
+  ASSERT_TRUE(desktop_.KeysUntilHidden(editor, {"alt+c"}));
+
+  // No question and no editor for the other two: the window takes Add Files at once.
+  desktop_.Keys(main, {"alt+a"});
+  const QString dialog = desktop_.WaitForWindow(titles::kOpenDialog);
+  ASSERT_FALSE(dialog.isEmpty()) << "Add Files did not open the open dialog";
+  EXPECT_EQ(desktop_.Windows(titles::kMessage), QStringList());
+  EXPECT_EQ(desktop_.Windows(titles::kEditor), QStringList());
+  desktop_.Keys(dialog, {"Escape"});
+  ASSERT_TRUE(desktop_.WaitUntilGone(titles::kOpenDialog));
+  ASSERT_NO_FATAL_FAILURE(CloseProgram(*program));
+  // The cancelled editor confirmed nothing: the input folder is still the first start's.
+  EXPECT_NE(StoredSetting("InputFileDir").toString(), MediaPath(""));
+}
