@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
 #include <memory>
@@ -25,11 +26,13 @@ extern "C" {
 
 namespace {
 
-// What the command line names: files to add, as a file manager's "Open with" passes them.
+// What the command line names: files to add, as a file manager's "Open with" passes them. A name
+// given relative to the working folder (from a terminal) is made whole now: the task's output folder
+// and the stored input folder are taken from it.
 QStringList StartFiles(const QStringList& arguments) {
   QStringList files;
   for (int i = 1; i < arguments.size(); ++i) {
-    if (!arguments[i].startsWith('-')) files << arguments[i];
+    if (!arguments[i].startsWith('-')) files << QFileInfo(arguments[i]).absoluteFilePath();
   }
   return files;
 }
@@ -61,7 +64,9 @@ int RunTolvane(int argc, char** argv) {
   FillBitrateTable();
   LoadSettings();
   SetApplicationTitle();
-  QGuiApplication::setApplicationDisplayName(QString::fromStdString(ApplicationTitle));
+  // The task bar shows each window's own caption, which starts with the title; a display name would be
+  // appended to every caption ("   Message ... — Tolvane"). The menu entry names the program instead.
+  QGuiApplication::setDesktopFileName("example.zarnok.Tolvane");
 
   int exitCode = 0;
   {

@@ -13,6 +13,8 @@ packages=(
   # Installing and packaging: the desktop validators, dpkg-shlibdeps for the package's Depends,
   # file for its checks, rsvg-convert for scripts/render-icon.sh.
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
+  # The end-to-end tests press keys, click and drag in the program's windows on the virtual display.
+  xdotool
 )
 
 missing=()

@@ -72,6 +72,13 @@ void SelectPosition(QComboBox* list, int32_t position) {
   }
 }
 
+// A text longer than its field shows its start, as the title field does, not its end.
+void ShowTextStarts(std::initializer_list<QComboBox*> lists) {
+  for (QComboBox* list : lists) {
+    if (QLineEdit* edit = list->lineEdit()) edit->setCursorPosition(0);
+  }
+}
+
 int32_t SelectedNumber(const QComboBox* list) { return LeadingNumber(S(list->currentText())); }
 
 int32_t EstimatedSizeKB(const TTaskRecord& task) {
@@ -182,6 +189,7 @@ void TaddFrm::Opening() {
 
   FillPage3();
   LoadAllHistories(albumEdit, artistEdit, YearEdit, commentEdit);
+  ShowTextStarts({albumEdit, artistEdit, GenreEdit, YearEdit, commentEdit});
 }
 
 void TaddFrm::FillPage1() {
@@ -211,6 +219,7 @@ void TaddFrm::FillPage3() {
   YearEdit->setEditText(Q(task.Year));
   albumEdit->setEditText(Q(task.Album));
   commentEdit->setEditText(Q(task.Comment));
+  ShowTextStarts({albumEdit, artistEdit, GenreEdit, YearEdit, commentEdit});
 }
 
 void TaddFrm::ShowPage(int page) {

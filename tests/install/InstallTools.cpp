@@ -58,27 +58,6 @@ QMap<QString, QString> ReadDesktopEntry(const QString& path) {
 
 QStringList DesktopList(const QString& value) { return value.split(';', Qt::SkipEmptyParts); }
 
-VirtualDisplay::VirtualDisplay() {
-  server_.setProgram("Xvfb");
-  server_.setArguments({"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-  server_.start();
-  if (server_.waitForReadyRead(20000)) display_ = ":" + QString(server_.readLine()).trimmed();
-}
-
-VirtualDisplay::~VirtualDisplay() {
-  server_.terminate();
-  server_.waitForFinished(5000);
-}
-
-QString FindWindowLine(const QString& display, const QString& titleStart) {
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("DISPLAY", display);
-  const ToolResult tree = RunTool("xwininfo", {"-root", "-tree"}, environment, 10000);
-  for (const QString& line : tree.output.split('\n'))
-    if (line.contains("\"" + titleStart)) return line.trimmed();
-  return QString();
-}
-
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 void PrintTo(const QStringList& texts, std::ostream* out) {

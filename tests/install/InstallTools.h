@@ -1,6 +1,6 @@
 #pragma once
 // Running the build's own tools from a test: cmake --install into a temporary prefix, cpack, the
-// desktop validators, and a virtual X display for the installed program.
+// desktop validators; the virtual X display for the installed program is tests/support's.
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <ostream>
+
+#include "tests/support/VirtualDisplay.h"
 
 struct ToolResult {
   bool started = false;
@@ -44,24 +46,6 @@ class InstalledTree {
 QMap<QString, QString> ReadDesktopEntry(const QString& path);
 // A desktop entry's list value ("a;b;c;") as its items.
 QStringList DesktopList(const QString& value);
-
-// An Xvfb server on a free display for the life of the object.
-class VirtualDisplay {
- public:
-  VirtualDisplay();
-  ~VirtualDisplay();
-  VirtualDisplay(const VirtualDisplay&) = delete;
-  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-  QString Display() const { return display_; }  // empty when the server did not start
-
- private:
-  QProcess server_;
-  QString display_;
-};
-
-// The line of `xwininfo -root -tree` that shows a window whose name starts with titleStart, or empty
-// when there is none (yet).
-QString FindWindowLine(const QString& display, const QString& titleStart);
 
 // Readable texts in test failure messages.
 void PrintTo(const QString& text, std::ostream* out);

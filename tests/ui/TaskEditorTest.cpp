@@ -308,3 +308,24 @@ TEST_F(TaskEditorTest, CancelChangesNothingOutsideTheTask) {
 }
 
 }  // namespace
+
+TEST_F(TaskEditorTest, LongTagTextsShowTheirStartInTheirFields) {
+  SetTask(20000000, false, 192, 128, 256);
+  const std::string longText =
+      "Åsa Ørsted / Дмитрий / 山田太郎 and the long list of everyone else who played";
+  CurrentTask.Title = longText;
+  CurrentTask.Artist = longText;
+  CurrentTask.Album = longText;
+  CurrentTask.Genre = longText;
+  CurrentTask.Year = longText;
+  CurrentTask.Comment = longText;
+  QList<int> positions;
+  LookAndCancel([&](TaddFrm* e) {
+    for (QComboBox* field : {e->albumEdit, e->artistEdit, e->GenreEdit, e->YearEdit, e->commentEdit}) {
+      EXPECT_EQ(field->currentText().toStdString(), longText) << field->objectName().toStdString();
+      positions << field->lineEdit()->cursorPosition();
+    }
+    positions << e->titleEdit->cursorPosition();
+  });
+  EXPECT_EQ(positions, QList<int>({0, 0, 0, 0, 0, 0}));
+}

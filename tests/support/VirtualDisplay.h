@@ -1,0 +1,29 @@
+#pragma once
+// A virtual X display (Xvfb) for tests that start the real program in a real window.
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+
+class VirtualDisplay {
+ public:
+  // screen: Xvfb's WIDTHxHEIGHTxDEPTH. The server takes a free display number; when
+  // TOLVANE_XVFB_FIRST_DISPLAY is set (machines shared by several people), it tries numbers from there.
+  explicit VirtualDisplay(const QString& screen = "1024x768x24");
+  ~VirtualDisplay();
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+  QString Display() const { return display_; }  // ":N", empty when no server started
+  // The system environment with DISPLAY set to this display.
+  QProcessEnvironment Environment() const;
+
+ private:
+  bool Start(const QString& screen, const QStringList& displayArgument);
+
+  QProcess server_;
+  QString display_;
+};
+
+// The line of `xwininfo -root -tree` that shows a window whose name starts with titleStart, or empty
+// when there is none (yet).
+QString FindWindowLine(const QString& display, const QString& titleStart);
