@@ -251,7 +251,8 @@ void TmainFrm::RefreshList() {
 
 void TmainFrm::AddRow(int index) {
   const QSignalBlocker quiet(TaskList);
-  if (Tasks.size() == 1) TaskList->clear();
+  const bool first = Tasks.size() == 1;
+  if (first) TaskList->clear();
   if (TaskList->count() < index + 1) {
     auto* row = new QListWidgetItem(Q(CurrentTask.Title));
     row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -259,6 +260,8 @@ void TmainFrm::AddRow(int index) {
     index = TaskList->row(row);
   }
   TaskList->item(index)->setCheckState(Qt::Checked);
+  // No row is current yet, so the first arrow key or Home selects one.
+  if (first) TaskList->setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
 }
 
 bool TmainFrm::AddOneFile(const std::string& path, bool sameSettings) {

@@ -164,6 +164,19 @@ TEST_F(MainWindowTest, ADoubleClickOnARowOpensTheEditor) {
   EXPECT_EQ(Tasks.size(), 1u);
 }
 
+TEST_F(MainWindowTest, AKeyInTheListSelectsARowAndShowsItsTask) {
+  ConfirmEditor();
+  Drop({QString::fromStdString(Input("ra144.rm"))});
+  WaitForBatch();
+  main->TaskList->setFocus();
+  QTest::keyClick(main->TaskList, Qt::Key_Home);
+  QTest::qWait(20);
+  ASSERT_EQ(main->TaskList->selectedItems().size(), 1);
+  EXPECT_EQ(main->TaskList->row(main->TaskList->selectedItems().first()), 0);
+  EXPECT_TRUE(main->infoPanel->taskInfo_1->text().contains("ra144.rm"));
+  EXPECT_TRUE(main->editFileBtn->isEnabled());
+}
+
 TEST_F(MainWindowTest, RemovingTheLastTaskBringsBackThePromptRow) {
   ConfirmEditor();
   Drop({QString::fromStdString(Input("ra144.rm"))});
