@@ -14,6 +14,8 @@ fail() {
   echo "check-package: $*" >&2
   exit 1
 }
+# shellcheck source=lib/program-window.sh
+. scripts/lib/program-window.sh
 [ "$(id -u)" -eq 0 ] || fail "needs root to install the package"
 [ -f "$build/CPackConfig.cmake" ] || fail "no configured build in $build"
 [ -x "$build/bin/tolvane" ] || fail "the program is not built in $build"
@@ -56,14 +58,7 @@ exec_line=$(sed -n 's/^Exec=//p' "$entry" | head -n 1)
 command=$(echo "$exec_line" | sed -E 's/(^| )%[a-zA-Z]//g')
 echo "check-package: menu entry $entry runs \"$command\""
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 200); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-display=":$(head -n 1 "$work/display")"
+start_xvfb
 
 # A new user's session: nothing of the build tree or of this shell's environment.
 mkdir -p "$work/home"
@@ -77,23 +72,12 @@ resolved=$("${run_env[@]}" sh -c "command -v ${command%% *}" || true)
 (cd "$work/home" && exec "${run_env[@]}" $command) &
 program_pid=$!
 
-shown=
-for _ in $(seq 300); do
-  if DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q '"Tolvane   ('; then
-    shown=yes
-    break
-  fi
-  kill -0 "$program_pid" 2>/dev/null || break
-  sleep 0.2
-done
-[ -n "$shown" ] || fail "the main window never appeared"
+wait_for_main_window "$program_pid" || fail "the main window never appeared"
 echo "check-package: the main window is shown on $display"
 
-kill -TERM "$program_pid"
-status=0
-wait "$program_pid" || status=$?
+end_program "$program_pid"
 program_pid=
-[ "$status" -eq 0 ] || fail "the program ended with status $status after SIGTERM"
+[ "$program_status" -eq 0 ] || fail "the program ended with status $program_status after SIGTERM"
 [ -f "$work/home/.config/Zarnok/Tolvane.ini" ] || fail "the program saved no settings when it closed"
 
 "${apt[@]}" remove --purge -y -q tolvane >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get remove failed"; }

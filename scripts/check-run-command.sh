@@ -10,6 +10,8 @@ fail() {
   exit 1
 }
 
+# shellcheck source=lib/program-window.sh
+. scripts/lib/program-window.sh
 work=$(mktemp -d)
 xvfb_pid=
 program_pid=
@@ -23,39 +25,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 200); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-display=":$(head -n 1 "$work/display")"
+start_xvfb
 
 # run.sh ends by exec'ing the program, so this process id becomes the program's.
 DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
   bash scripts/run.sh >"$work/run.log" 2>&1 &
 program_pid=$!
 
-shown=
-for _ in $(seq 600); do
-  if ! kill -0 "$program_pid" 2>/dev/null; then
-    cat "$work/run.log"
-    fail "the program ended before its window appeared"
-  fi
-  if DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q '"Tolvane   ('; then
-    shown=yes
-    break
-  fi
-  sleep 0.5
-done
-[ -n "$shown" ] || { cat "$work/run.log"; fail "no main window appeared"; }
+wait_for_main_window "$program_pid" 300 || { cat "$work/run.log"; fail "no main window appeared"; }
 echo "check-run-command: the main window is open"
 
-kill -TERM "$program_pid"
-status=0
-wait "$program_pid" || status=$?
+end_program "$program_pid"
 program_pid=
-[ "$status" -eq 0 ] || { cat "$work/run.log"; fail "the program ended with $status"; }
+[ "$program_status" -eq 0 ] || { cat "$work/run.log"; fail "the program ended with $program_status"; }
 [ -f "$work/config/Zarnok/Tolvane.ini" ] || fail "no settings were saved"
 echo "check-run-command: ended cleanly, settings saved"

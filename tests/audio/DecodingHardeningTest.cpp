@@ -13,6 +13,7 @@
 #include "tests/audio/DecodingConversion.h"
 #include "tests/probe/MediaEditing.h"
 #include "tests/support/MediaReader.h"
+#include "tests/support/DamagedMedia.h"
 #include "tests/support/TestEnvironment.h"
 
 extern "C" {
@@ -189,15 +190,8 @@ TEST_F(DecodingHardening, RealMediaCutAtHalfConvertsItsFirstHalf) {
 
 TEST_F(DecodingHardening, ACookHeaderThatMakesTheDecoderRunAwayIsReportedAsDamaged) {
   TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
-  std::string bytes = ReadWholeFile(sample);
-  const size_t header = bytes.find(".ra\xFD");
-  ASSERT_NE(header, std::string::npos);
-  // RealAudio 5 header: sub-packet height, frame size and sub-packet size at 40, 42 and 44.
-  const uint16_t values[] = {1, 65535, 1};
-  for (int k = 0; k < 3; ++k) {
-    bytes[header + 40 + 2 * k] = char(values[k] >> 8);
-    bytes[header + 41 + 2 * k] = char(values[k] & 0xFF);
-  }
+  const std::string bytes = WithRunAwayCookHeader(ReadWholeFile(sample));
+  ASSERT_FALSE(bytes.empty());
   const std::string source = Write("runaway.rm", bytes);
   const std::string mp3 = Path("runaway.mp3");
   const DecodingOutcome outcome = ConvertWithDX9(source, mp3, {"Runaway", "", "", "", "", ""});

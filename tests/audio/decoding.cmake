@@ -14,5 +14,5 @@ tolvane_add_test(DecodingDamagedTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/DecodingD
 tolvane_add_test(DecodingHardeningTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/DecodingHardeningTest.cpp
                  ${PROJECT_SOURCE_DIR}/tests/probe/MediaEditing.cpp
                  LIBS tolvane_decoding_conversion Qt6::Core THREADED TIMEOUT 120)
-tolvane_add_test(SpecialFilesTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/SpecialFilesTest.cpp
+tolvane_add_test(NonRegularFilesTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/NonRegularFilesTest.cpp
                  LIBS tolvane_audio Qt6::Core THREADED TIMEOUT 60)

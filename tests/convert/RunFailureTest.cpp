@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "tests/convert/RunFixture.h"
+#include "tests/support/DamagedMedia.h"
 #include "tests/support/MediaReader.h"
 #include "tests/support/Permissions.h"
 #include "ui/lang.h"
@@ -207,15 +208,8 @@ TEST_F(DamagedSourceRun, ADecoderThatRunsAwayIsReportedAsDamagedAndItsPartPlays)
   WriteWholeFile(damagedPath, ReadWholeFile(sample));
   const int damaged = AddTask(damagedPath);
   const int good2 = AddTask(CopyOfTestFile("aac.rm", "good2.rm"));
-  // The cook header's sub-packet height, frame size and sub-packet size become 1, 65535 and 1.
-  std::string bytes = ReadWholeFile(damagedPath);
-  const size_t header = bytes.find(".ra\xFD");
-  ASSERT_NE(header, std::string::npos);
-  const uint16_t values[] = {1, 65535, 1};
-  for (int k = 0; k < 3; ++k) {
-    bytes[header + 40 + 2 * k] = char(values[k] >> 8);
-    bytes[header + 41 + 2 * k] = char(values[k] & 0xFF);
-  }
+  const std::string bytes = WithRunAwayCookHeader(ReadWholeFile(damagedPath));
+  ASSERT_FALSE(bytes.empty());
   WriteWholeFile(damagedPath, bytes);
   driver.Answer(StrOK).Answer(StrNo);
 

@@ -55,7 +55,7 @@ std::string ErrorWithWatchdog(const std::function<void()>& open, int32_t& code) 
   return message;
 }
 
-class SpecialFiles : public ::testing::TestWithParam<std::string> {
+class NonRegularFiles : public ::testing::TestWithParam<std::string> {
  protected:
   std::string PathFor(const std::string& kind) {
     if (kind == "fifo") {
@@ -70,7 +70,7 @@ class SpecialFiles : public ::testing::TestWithParam<std::string> {
   QTemporaryDir dir_;
 };
 
-TEST_P(SpecialFiles, AreRefusedAtOnceByTheReaderAndTheInput) {
+TEST_P(NonRegularFiles, AreRefusedAtOnceByTheReaderAndTheInput) {
   const std::string path = PathFor(GetParam());
   const std::string expected = AudioReadErrorText(READER_E_NOTAFILE);
   EXPECT_EQ(expected, "This is a folder, a device or a pipe, not a media file.");
@@ -88,7 +88,7 @@ TEST_P(SpecialFiles, AreRefusedAtOnceByTheReaderAndTheInput) {
   EXPECT_EQ(ErrorWithWatchdog([&] { input.SampleBits(); }, code), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, SpecialFiles, ::testing::Values("fifo", "folder", "device"),
+INSTANTIATE_TEST_SUITE_P(Kinds, NonRegularFiles, ::testing::Values("fifo", "folder", "device"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST(MissingFile, IsReportedWithTheSystemsReason) {
