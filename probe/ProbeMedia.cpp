@@ -7,6 +7,7 @@
 #include "core/Format.h"
 #include "core/OutputName.h"
 #include "core/Settings.h"
+#include "core/TaskDefaults.h"
 #include "core/TaskList.h"
 
 namespace {
@@ -20,16 +21,6 @@ void Finish(int32_t result) {
 }
 
 const char* FirstPresent(const char* first, const char* second) { return first ? first : second; }
-
-void CopyDefaultSettings(TTaskRecord& task, const TDefaultSettings& defaults) {
-  task.SampleRate = defaults.AudioSampleRate;
-  task.BitsPerSample = defaults.AudioBitsPerSample;
-  task.ChannelMode = defaults.AudioChannels;
-  task.Bitrate = defaults.AudioBitrate;
-  task.VbrMinBitrate = defaults.AudioVbrMinBitrate;
-  task.VbrMaxBitrate = defaults.AudioVbrMaxBitrate;
-  task.UseVBR = defaults.AudioVBR;
-}
 
 void FillTagTexts(TTaskRecord& task, const TTagInfo& tags) {
   // A file name may hold a line break too: the fallback title is cleaned like the tag texts.

@@ -22,6 +22,7 @@
 #include "core/OutputName.h"
 #include "core/Profile.h"
 #include "core/Settings.h"
+#include "core/TaskDefaults.h"
 #include "core/TaskList.h"
 #include "core/TextUtils.h"
 #include "probe/ProbeMedia.h"
@@ -303,15 +304,7 @@ void TaddFrm::Finish() {
   task.Album = S(albumEdit->currentText());
   task.EstimatedSize = EstimatedSizeKB(task);
 
-  DefaultSettings.InputFileDir = FolderPart(task.SourceFile);
-  DefaultSettings.OutputFileDir = FolderPart(task.OutputFile);
-  DefaultSettings.AudioBitrate = task.Bitrate;
-  DefaultSettings.AudioSampleRate = task.SampleRate;
-  DefaultSettings.AudioBitsPerSample = task.BitsPerSample;
-  DefaultSettings.AudioChannels = task.ChannelMode;
-  DefaultSettings.AudioVBR = task.UseVBR;
-  DefaultSettings.AudioVbrMinBitrate = task.VbrMinBitrate;
-  DefaultSettings.AudioVbrMaxBitrate = task.VbrMaxBitrate;
+  StoreTaskAsDefaults(task, DefaultSettings);
 
   SaveNewHistoryEntries(albumEdit, artistEdit, YearEdit, commentEdit);
   try {

@@ -17,19 +17,11 @@
 #include "convert/prg.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/UrlRecorder.h"
 #include "ui/add.h"
 #include "ui/msgbox.h"
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
-// What the desktop is asked to open.
-class OpenedUrls : public QObject {
-  Q_OBJECT
- public:
-  QList<QUrl> opened;
- public slots:
-  void open(const QUrl& url) { opened.append(url); }
-};
 
 class MainWindowFixture : public ::testing::Test {
  protected:
@@ -54,7 +46,7 @@ class MainWindowFixture : public ::testing::Test {
   ScopedConfigHome config;
   QTemporaryDir dataHome, workDir;
   std::string work;
-  OpenedUrls urls;
+  UrlRecorder urls;
   QByteArray previousDataHome_;
   std::unique_ptr<TmainFrm> main;
   std::unique_ptr<TaddFrm> editor;

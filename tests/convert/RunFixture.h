@@ -19,18 +19,11 @@
 #include "core/TaskList.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/UrlRecorder.h"
 #include "ui/msgbox.h"
 
 // Texts in test failures read as texts.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-
-class UrlRecorder : public QObject {
-  Q_OBJECT
- public:
-  QList<QUrl> opened;
- public slots:
-  void open(const QUrl& url) { opened.append(url); }
-};
 
 // Calls act once cond holds, checking every few milliseconds on the user-interface thread; act runs
 // from the event loop, so it may open modal windows.

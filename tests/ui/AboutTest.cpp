@@ -12,6 +12,7 @@
 
 #include "core/Profile.h"
 #include "tests/support/ModalDriver.h"
+#include "tests/support/UrlRecorder.h"
 #include "ui/about.h"
 
 namespace {
@@ -19,14 +20,6 @@ namespace {
 int argc = 1;
 char programName[] = "test_ui_windows";
 char* argv[] = {programName, nullptr};
-
-class UrlRecorder : public QObject {
-  Q_OBJECT
- public:
-  QList<QUrl> opened;
- public slots:
-  void open(const QUrl& url) { opened.append(url); }
-};
 
 QString PlainText(const QLabel* label) {
   QTextDocument document;
@@ -159,5 +152,3 @@ TEST_F(AboutTest, TheTitleBarClosesWithoutResultOne) {
 }
 
 }  // namespace
-
-#include "AboutTest.moc"

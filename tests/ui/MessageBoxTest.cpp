@@ -11,6 +11,7 @@
 
 #include "core/Profile.h"
 #include "tests/support/ModalDriver.h"
+#include "tests/support/UrlRecorder.h"
 #include "ui/lang.h"
 #include "ui/msgbox.h"
 
@@ -19,14 +20,6 @@ namespace {
 int argc = 1;
 char programName[] = "test_ui";
 char* argv[] = {programName, nullptr};
-
-class UrlRecorder : public QObject {
-  Q_OBJECT
- public:
-  QList<QUrl> opened;
- public slots:
-  void open(const QUrl& url) { opened.append(url); }
-};
 
 class MessageBoxTest : public ::testing::Test {
  protected:
@@ -131,5 +124,3 @@ TEST_F(MessageBoxTest, AMessageWhileAnotherIsOpenGetsItsOwnWindow) {
 }
 
 }  // namespace
-
-#include "MessageBoxTest.moc"
