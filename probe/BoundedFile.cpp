@@ -29,13 +29,19 @@ std::string BoundedFile::ReadAt(uint64_t offset, std::size_t count) const {
   if (fd_ < 0 || offset >= size_) return bytes;
   if (count > size_ - offset) count = static_cast<std::size_t>(size_ - offset);
   bytes.resize(count);
+  bytes.resize(ReadInto(offset, &bytes[0], count));
+  return bytes;
+}
+
+std::size_t BoundedFile::ReadInto(uint64_t offset, char* out, std::size_t count) const {
+  if (fd_ < 0 || offset >= size_) return 0;
+  if (count > size_ - offset) count = static_cast<std::size_t>(size_ - offset);
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::pread(fd_, &bytes[done], count - done, static_cast<off_t>(offset + done));
+    const ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
-  bytes.resize(done);
-  return bytes;
+  return done;
 }

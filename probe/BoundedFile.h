@@ -16,6 +16,8 @@ class BoundedFile {
   uint64_t Size() const { return size_; }
   // Up to count bytes from offset; fewer (or none) where the file ends or a read fails.
   std::string ReadAt(uint64_t offset, std::size_t count) const;
+  // The same into out (room for count bytes); returns how many bytes it holds.
+  std::size_t ReadInto(uint64_t offset, char* out, std::size_t count) const;
 
  private:
   int fd_ = -1;

@@ -3,49 +3,202 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <string>
+
+#include "MultiRateView.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
 
 namespace {
+
 // Enough to find the streams of any real RealMedia, ASF or QuickTime file.
 constexpr int64_t kProbeSizeBytes = 2 * 1024 * 1024;
 constexpr int64_t kAnalyzeDurationMicroseconds = 5 * AV_TIME_BASE;
+constexpr int kIoBufferSize = 32768;
+// Demuxers that read nothing but the file they are given: RealMedia (rm), ASF/WMV (asf),
+// QuickTime/MP4 (mov), WAV (wav) and Matroska (matroska, for the tests' lead-in file). Playlist
+// formats (HLS, concat, DASH, ...) open the other files they list, and are left out on purpose.
+constexpr char kFormatWhitelist[] = "rm,asf,mov,wav,matroska";
+// Demuxed packets a multi-rate stream is given to decode something before the next one is tried.
+constexpr int kTrialPackets = 64;
+
+struct AvFreer {
+  void operator()(unsigned char* buffer) const { av_free(buffer); }
+};
+struct CodecFreer {
+  void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
+};
+struct PacketFreer {
+  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct FrameFreer {
+  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+
 }  // namespace
 
+void (*OpenedMedia::readHookForTests)() = nullptr;
+
+void IoContextFreer::operator()(AVIOContext* io) const {
+  if (!io) return;
+  av_freep(&io->buffer);  // libavformat may have replaced the buffer it was given
+  avio_context_free(&io);
+}
+
 int OpenedMedia::Interrupted(void* self) {
-  return std::chrono::steady_clock::now() > static_cast<OpenedMedia*>(self)->deadline_ ? 1 : 0;
+  const auto& media = *static_cast<OpenedMedia*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  return now > media.deadline_ || now - media.lastProgress_ > kStallLimit ? 1 : 0;
 }
 
 void OpenedMedia::ExtendDeadline(std::chrono::milliseconds budget) {
-  deadline_ = std::chrono::steady_clock::now() + budget;
+  lastProgress_ = std::chrono::steady_clock::now();
+  deadline_ = lastProgress_ + budget;
+}
+
+int OpenedMedia::ReadBytes(void* self, uint8_t* buffer, int size) {
+  auto& media = *static_cast<OpenedMedia*>(self);
+  if (readHookForTests) readHookForTests();
+  const int got = media.bytes_->Read(buffer, size);
+  if (got <= 0) return AVERROR_EOF;
+  // Bytes read again (a demuxer going back and forth) are not progress; new ones are.
+  const int64_t end = media.bytes_->Position();
+  if (end > media.furthestByte_) {
+    media.furthestByte_ = end;
+    media.lastProgress_ = std::chrono::steady_clock::now();
+  }
+  return got;
+}
+
+int64_t OpenedMedia::SeekBytes(void* self, int64_t offset, int whence) {
+  MediaBytes& bytes = *static_cast<OpenedMedia*>(self)->bytes_;
+  whence &= ~AVSEEK_FORCE;
+  if (whence == AVSEEK_SIZE) return bytes.Size();
+  int64_t base = 0;
+  if (whence == SEEK_CUR) {
+    base = bytes.Position();
+  } else if (whence == SEEK_END) {
+    base = bytes.Size();
+  } else if (whence != SEEK_SET) {
+    return AVERROR(EINVAL);
+  }
+  int64_t target = 0;
+  if (__builtin_add_overflow(base, offset, &target) || target < 0) return AVERROR(EINVAL);
+  return bytes.Seek(target);
+}
+
+void OpenedMedia::CloseContext() {
+  context_.reset();
+  io_.reset();
 }
 
 int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
-  context_.reset();
+  CloseContext();
+  bytes_.reset();
+  layout_ = RealMediaLayout();
+  file_.reset();
+  multiRate_ = false;
+  furthestByte_ = 0;
   if (!path) return AVERROR(EINVAL);
-  // Something other than a regular file (a FIFO, a device, a folder) could block open() or never end.
+  // Something other than a regular file (a FIFO, a device, a folder) could block or never end.
   struct stat info {};
   if (::stat(path, &info) != 0) return AVERROR(errno);
   if (!S_ISREG(info.st_mode)) return kNotARegularFile;
+  errno = 0;
+  file_ = std::make_unique<BoundedFile>(path);  // opened without blocking, checked regular once more
+  if (!file_->IsOpen()) {
+    const int error = errno != 0 ? errno : EIO;
+    file_.reset();
+    return AVERROR(error);
+  }
   ExtendDeadline(budget);
+  if (layout_.Read(*file_) && layout_.IsMultiRate()) return OpenMultiRate(path, budget);
+  layout_ = RealMediaLayout();
+  bytes_ = std::make_unique<FileBytes>(*file_);
+  return OpenContext(path);
+}
+
+int OpenedMedia::OpenMultiRate(const char* path, std::chrono::milliseconds budget) {
+  // The best stream first; the next one when a stream cannot be opened or decodes nothing.
+  for (const std::size_t stream : layout_.Candidates()) {
+    bytes_ = std::make_unique<MultiRateView>(*file_, layout_, stream);
+    furthestByte_ = 0;
+    ExtendDeadline(budget);
+    if (OpenContext(path) == 0 && DecodesSomething()) {
+      // Open it again, so that its reader starts at the beginning with nothing consumed.
+      CloseContext();
+      bytes_->Seek(0);
+      furthestByte_ = 0;
+      ExtendDeadline(budget);
+      const int result = OpenContext(path);
+      multiRate_ = result == 0;
+      return result;
+    }
+    CloseContext();
+  }
+  bytes_.reset();
+  return AVERROR_INVALIDDATA;
+}
+
+bool OpenedMedia::DecodesSomething() {
+  if (FindStreamInfo() != 0) return false;
+  AVFormatContext* format = context_.get();
+  const AVCodec* codec = nullptr;
+  const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+  if (index < 0 || !codec) return false;
+  std::unique_ptr<AVCodecContext, CodecFreer> decoder(avcodec_alloc_context3(codec));
+  std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
+  std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+  if (!decoder || !packet || !frame) return false;
+  if (avcodec_parameters_to_context(decoder.get(), format->streams[index]->codecpar) < 0) return false;
+  decoder->thread_count = 1;
+  if (avcodec_open2(decoder.get(), codec, nullptr) < 0) return false;
+  for (int packets = 0; packets < kTrialPackets; ++packets) {
+    const bool more = av_read_frame(format, packet.get()) >= 0;
+    if (!more) {
+      avcodec_send_packet(decoder.get(), nullptr);
+    } else if (packet->stream_index == index) {
+      avcodec_send_packet(decoder.get(), packet.get());
+    }
+    av_packet_unref(packet.get());
+    while (avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
+      const bool decoded = frame->nb_samples > 0;
+      av_frame_unref(frame.get());
+      if (decoded) return true;
+    }
+    if (!more) break;
+  }
+  return false;
+}
+
+int OpenedMedia::OpenContext(const char* path) {
+  std::unique_ptr<unsigned char, AvFreer> buffer(static_cast<unsigned char*>(av_malloc(kIoBufferSize)));
+  if (!buffer) return AVERROR(ENOMEM);
+  io_.reset(avio_alloc_context(buffer.get(), kIoBufferSize, 0, this, &OpenedMedia::ReadBytes, nullptr,
+                               &OpenedMedia::SeekBytes));
+  if (!io_) return AVERROR(ENOMEM);
+  buffer.release();  // the AVIOContext owns it now
+
   AVFormatContext* context = avformat_alloc_context();
   if (!context) return AVERROR(ENOMEM);
+  context->pb = io_.get();
   context->interrupt_callback.callback = &OpenedMedia::Interrupted;
   context->interrupt_callback.opaque = this;
   context->probesize = kProbeSizeBytes;
   context->max_analyze_duration = kAnalyzeDurationMicroseconds;
   // A packet the demuxer knows to be cut or damaged is dropped rather than decoded into noise.
   context->flags |= AVFMT_FLAG_DISCARD_CORRUPT;
-  // Local files only: a file must never make the reader open a network address or another file.
+  context->format_whitelist = av_strdup(kFormatWhitelist);
+  // Nothing but this AVIOContext is read: no protocol may open a network address or another file.
   context->protocol_whitelist = av_strdup("file");
-  if (!context->protocol_whitelist) {
+  if (!context->format_whitelist || !context->protocol_whitelist) {
     avformat_free_context(context);
     return AVERROR(ENOMEM);
   }
-  // "file:" keeps a name such as "concat:x" or "http:y" from being taken for a protocol.
-  const std::string url = std::string("file:") + path;
-  // On failure avformat_open_input frees the context itself.
-  const int result = avformat_open_input(&context, url.c_str(), nullptr, nullptr);
-  if (result < 0) return result;
+  // The path only names the file (its extension helps the format guess); the bytes come from pb.
+  const int result = avformat_open_input(&context, path, nullptr, nullptr);
+  if (result < 0) return result;  // avformat_open_input freed the context
   context_.reset(context);
   return 0;
 }

@@ -1,0 +1,180 @@
+#include "MultiRateView.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr char kPlainMime[] = "audio/x-pn-realaudio";
+constexpr uint32_t kPacketHeaderSize = 12;  // header version 0
+constexpr uint8_t kKeyframe = 2;
+// A checkpoint every so many packets of the stream keeps a backward seek short.
+constexpr uint64_t kPacketsPerCheckpoint = 256;
+
+void Put(std::string& out, uint64_t value, int width) {
+  for (int k = width - 1; k >= 0; --k) out += static_cast<char>((value >> (8 * k)) & 0xFF);
+}
+
+uint32_t Clamp32(uint64_t value) { return static_cast<uint32_t>(std::min<uint64_t>(value, 0xFFFFFFFF)); }
+
+void PutText8(std::string& out, const std::string& text) {
+  const std::size_t length = std::min<std::size_t>(text.size(), 255);
+  Put(out, length, 1);
+  out.append(text, 0, length);
+}
+
+}  // namespace
+
+MultiRateView::MultiRateView(const BoundedFile& file, const RealMediaLayout& layout, std::size_t stream)
+    : file_(file), number_(layout.Streams()[stream].number), walker_(file, layout.Data()) {
+  const RealMediaStream& chosen = layout.Streams()[stream];
+  // The playing time, from the stream headers where PROP does not know it.
+  uint32_t duration = layout.PropDuration();
+  if (duration == 0) duration = chosen.duration;
+  if (duration == 0) duration = chosen.lastTimestamp;
+  const uint64_t packets = chosen.packets;
+  const uint64_t payload = chosen.payloadBytes + packets * kPacketHeaderSize;
+
+  std::string mdpr;
+  Put(mdpr, 0, 2);  // stream number
+  for (const uint32_t field :
+       {chosen.maxBitrate, chosen.avgBitrate, chosen.maxPacket, chosen.avgPacket, chosen.startTime,
+        chosen.preroll, chosen.duration ? chosen.duration : duration}) {
+    Put(mdpr, field, 4);
+  }
+  PutText8(mdpr, chosen.description);
+  PutText8(mdpr, kPlainMime);
+  Put(mdpr, chosen.specific.size(), 4);
+  mdpr += chosen.specific;
+
+  const std::string& content = layout.Content();
+  constexpr uint32_t kRmfSize = 18, kPropSize = 50, kChunkHeader = 10;
+  const uint64_t dataAt = kRmfSize + kPropSize + content.size() + kChunkHeader + mdpr.size();
+
+  Put(header_, 0x2E524D46, 4);  // ".RMF"
+  Put(header_, kRmfSize, 4);
+  Put(header_, 0, 2);
+  Put(header_, 0, 4);                        // file version
+  Put(header_, content.empty() ? 3 : 4, 4);  // header chunks: PROP, CONT, MDPR, DATA
+
+  Put(header_, 0x50524F50, 4);  // "PROP"
+  Put(header_, kPropSize, 4);
+  Put(header_, 0, 2);
+  for (const uint32_t field :
+       {chosen.maxBitrate, chosen.avgBitrate, chosen.maxPacket, chosen.avgPacket, Clamp32(packets), duration,
+        layout.PropPreroll(), 0u /* no index */, Clamp32(dataAt)}) {
+    Put(header_, field, 4);
+  }
+  Put(header_, 1, 2);  // one stream
+  Put(header_, layout.PropFlags(), 2);
+
+  header_ += content;
+
+  Put(header_, 0x4D445052, 4);  // "MDPR"
+  Put(header_, Clamp32(kChunkHeader + mdpr.size()), 4);
+  Put(header_, 0, 2);
+  header_ += mdpr;
+
+  Put(header_, 0x44415441, 4);  // "DATA"
+  Put(header_, Clamp32(18 + payload), 4);
+  Put(header_, 0, 2);
+  Put(header_, Clamp32(packets), 4);
+  Put(header_, 0, 4);  // no next DATA chunk
+
+  size_ = static_cast<int64_t>(header_.size() + payload);
+  nextStart_ = static_cast<int64_t>(header_.size());
+  checkpoints_.push_back({nextStart_, walker_.Save()});
+}
+
+bool MultiRateView::NextPacket() {
+  RealMediaPacket packet;
+  while (walker_.Next(packet)) {
+    if (packet.stream != number_) continue;  // another stream's packet: skipped
+    if (packetsSeen_++ % kPacketsPerCheckpoint == 0 && nextStart_ > checkpoints_.back().start) {
+      // The walker stands after this packet now; the checkpoint names the state before it.
+      RealMediaPacketWalker::State before = walker_.Save();
+      before.at = packet.at;
+      checkpoints_.push_back({nextStart_, before});
+    }
+    const uint32_t payload = packet.length - packet.HeaderSize();
+    packet_.valid = true;
+    packet_.start = nextStart_;
+    packet_.payloadAt = packet.at + packet.HeaderSize();
+    packet_.payloadSize = payload;
+    // In header version 1 the rule number marks a block's start; version 0 says it in its flags.
+    const uint8_t flags = packet.version == 0 ? packet.flags : ((packet.rule & 1) == 0 ? kKeyframe : 0);
+    const uint32_t length = kPacketHeaderSize + payload;
+    const unsigned char header[12] = {0,
+                                      0,
+                                      static_cast<unsigned char>(length >> 8),
+                                      static_cast<unsigned char>(length & 0xFF),
+                                      0,
+                                      0,
+                                      static_cast<unsigned char>(packet.timestamp >> 24),
+                                      static_cast<unsigned char>((packet.timestamp >> 16) & 0xFF),
+                                      static_cast<unsigned char>((packet.timestamp >> 8) & 0xFF),
+                                      static_cast<unsigned char>(packet.timestamp & 0xFF),
+                                      0,
+                                      flags};
+    std::memcpy(packet_.header, header, sizeof header);
+    nextStart_ = packet_.End();
+    return true;
+  }
+  packet_.valid = false;
+  return false;
+}
+
+int MultiRateView::Read(uint8_t* buffer, int size) {
+  int done = 0;
+  while (done < size && position_ < size_) {
+    const int64_t want = size - done;
+    if (position_ < static_cast<int64_t>(header_.size())) {
+      const int64_t count = std::min<int64_t>(want, static_cast<int64_t>(header_.size()) - position_);
+      std::memcpy(buffer + done, header_.data() + position_, static_cast<std::size_t>(count));
+      done += static_cast<int>(count);
+      position_ += count;
+      continue;
+    }
+    if (!packet_.valid || position_ >= packet_.End()) {
+      if (!NextPacket()) break;
+      continue;
+    }
+    const int64_t inPacket = position_ - packet_.start;
+    int64_t count = 0;
+    if (inPacket < kPacketHeaderSize) {
+      count = std::min<int64_t>(want, kPacketHeaderSize - inPacket);
+      std::memcpy(buffer + done, packet_.header + inPacket, static_cast<std::size_t>(count));
+    } else {
+      const int64_t offset = inPacket - kPacketHeaderSize;
+      count = std::min<int64_t>(want, packet_.payloadSize - offset);
+      count = static_cast<int64_t>(file_.ReadInto(packet_.payloadAt + static_cast<uint64_t>(offset),
+                                                  reinterpret_cast<char*>(buffer + done),
+                                                  static_cast<std::size_t>(count)));
+      if (count == 0) break;  // the file became shorter than when it was walked
+    }
+    done += static_cast<int>(count);
+    position_ += count;
+  }
+  return done;
+}
+
+void MultiRateView::Rewind(const Checkpoint& checkpoint) {
+  walker_.Restore(checkpoint.walker);
+  nextStart_ = checkpoint.start;
+  packet_.valid = false;
+}
+
+int64_t MultiRateView::Seek(int64_t position) {
+  if (position < 0) return -1;
+  const bool behind = packet_.valid ? position < packet_.start : position < nextStart_;
+  if (behind) {
+    // Back to the last checkpoint at or before the position; reading walks forward from there.
+    auto it = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), position,
+                               [](int64_t value, const Checkpoint& c) { return value < c.start; });
+    Rewind(it == checkpoints_.begin() ? checkpoints_.front() : *(it - 1));
+    packetsSeen_ = 1;  // no checkpoint is taken again for the packets walked before
+  }
+  position_ = position;
+  return position_;
+}
