@@ -1,0 +1,112 @@
+// What the probe (and so the editor and tolvane-inspect) makes of multi-rate RealMedia files: the
+// best decodable stream's format and playing time. And what the one opener lets through at all:
+// no playlist that reads other files, and a slow disk that is given its time.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "core/Settings.h"
+#include "core/TaskList.h"
+#include "probe/OpenedMedia.h"
+#include "tests/probe/ProbeRun.h"
+#include "tests/support/MultiRateMaker.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+class MultiRateProbe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    DefaultSettings = TDefaultSettings();
+  }
+  std::string Folder() const { return dir_.path().toStdString(); }
+  std::string Source(ToneSource source) {
+    const std::string path = MakeToneSource(Folder(), source, 3);
+    EXPECT_FALSE(path.empty()) << "the ffmpeg tool could not make a source";
+    return path;
+  }
+  std::string Merged(const std::vector<std::string>& sources, const std::string& name = "merged.rm") {
+    const std::string bytes = MergeToMultiRate(sources);
+    EXPECT_FALSE(bytes.empty());
+    const std::string path = Folder() + "/" + name;
+    WriteWholeFile(path, bytes);
+    return path;
+  }
+
+  QTemporaryDir dir_;
+};
+
+TEST_F(MultiRateProbe, ShowsTheHighestBitrateStreamWithItsPlayingTime) {
+  // Whatever the order in the file, the 192 kbps stream is the one shown.
+  const std::string path =
+      Merged({Source(ToneSource::Ra144), Source(ToneSource::Aac), Source(ToneSource::Ac3High)});
+  ASSERT_EQ(RunProbe(path), 0);
+  EXPECT_EQ(CurrentTask.SourceSampleRate, 48000);
+  EXPECT_EQ(CurrentTask.SourceChannels, 2);
+  // PROP says 0: the time comes from the stream headers.
+  EXPECT_NEAR(CurrentTask.Duration / 1e7, 3.0, 0.1);
+  EXPECT_EQ(CurrentTask.Title, "Multi Rate Tones");
+  EXPECT_EQ(CurrentTask.Artist, "Tolvane Tests");
+}
+
+TEST_F(MultiRateProbe, AStreamThisFfmpegCannotDecodeIsPassedOver) {
+  MultiRateMap map;
+  std::string bytes = MergeToMultiRate({Source(ToneSource::Ac3High), Source(ToneSource::Aac)}, &map);
+  ASSERT_EQ(map.raHeaders.size(), 2u);
+  const std::size_t letters = bytes.find("dnet", map.raHeaders[0]);  // the best stream's codec
+  ASSERT_NE(letters, std::string::npos);
+  bytes.replace(letters, 4, "xyzw");
+  const std::string path = Folder() + "/unknown-codec.rm";
+  WriteWholeFile(path, bytes);
+  ASSERT_EQ(RunProbe(path), 0);
+  EXPECT_EQ(CurrentTask.SourceSampleRate, 32000);
+}
+
+TEST_F(MultiRateProbe, RealMultiRateFilesShowTheirBestStream) {
+  TOLVANE_REQUIRE_SAMPLE(cook, "multirate-cook.ra");
+  TOLVANE_REQUIRE_SAMPLE(aac, "multirate-aac.ra");
+  ASSERT_EQ(RunProbe(cook), 0);
+  EXPECT_EQ(CurrentTask.SourceSampleRate, 44100);
+  EXPECT_EQ(CurrentTask.SourceChannels, 2);
+  EXPECT_NEAR(CurrentTask.Duration / 1e7, 208.0, 2.0);  // about 3:28
+  EXPECT_EQ(CurrentTask.Title, "multirate-cook");       // its CONT texts are empty
+  ASSERT_EQ(RunProbe(aac), 0);
+  EXPECT_EQ(CurrentTask.SourceSampleRate, 32000);
+  EXPECT_EQ(CurrentTask.SourceChannels, 2);
+  EXPECT_NEAR(CurrentTask.Duration / 1e7, 207.5, 2.0);
+}
+
+TEST_F(MultiRateProbe, APlaylistThatNamesAnotherFileIsUnreadable) {
+  // An HLS playlist under a RealMedia name, listing a local ADTS file that FFmpeg could read.
+  const std::string aac = Folder() + "/tone.aac";
+  ASSERT_TRUE(
+      RunFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac", "-f", "adts", aac}));
+  const std::string playlist = Folder() + "/playlist.rm";
+  WriteWholeFile(playlist, "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:3,\ntone.aac\n#EXT-X-ENDLIST\n");
+  EXPECT_EQ(RunProbe(playlist), 1);
+  OpenedMedia media;
+  EXPECT_LT(media.Open(playlist.c_str()), 0);
+}
+
+// A disk that takes its time, as a sleeping USB disk does: the first read waits 8 seconds, longer than
+// a budget for the whole open would allow, but then the bytes come.
+std::atomic<int> slowReads{0};
+void SlowRead() {
+  if (slowReads.fetch_add(1) == 0) std::this_thread::sleep_for(std::chrono::seconds(8));
+}
+
+TEST_F(MultiRateProbe, ASlowDiskStillOpens) {
+  slowReads = 0;
+  OpenedMedia::readHookForTests = &SlowRead;
+  const int32_t result = RunProbe(TestDataFile("ac3-stereo.rm"));
+  OpenedMedia::readHookForTests = nullptr;
+  EXPECT_GE(slowReads.load(), 1);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(CurrentTask.SourceSampleRate, 44100);
+}
+
+}  // namespace
