@@ -16,3 +16,6 @@ tolvane_add_test(DecodingHardeningTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/Decodin
                  LIBS tolvane_decoding_conversion Qt6::Core THREADED TIMEOUT 120)
 tolvane_add_test(NonRegularFilesTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/NonRegularFilesTest.cpp
                  LIBS tolvane_audio Qt6::Core THREADED TIMEOUT 60)
+# Multi-rate RealMedia: generated files and the real samples, converted whole from their best stream.
+tolvane_add_test(MultiRateConversionTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/MultiRateConversionTest.cpp
+                 LIBS tolvane_decoding_conversion Qt6::Core THREADED TIMEOUT 600)
