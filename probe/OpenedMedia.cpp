@@ -113,8 +113,12 @@ int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
     return AVERROR(error);
   }
   ExtendDeadline(budget);
-  if (layout_.Read(*file_) && layout_.IsMultiRate()) return OpenMultiRate(path, budget);
+  const bool sound = layout_.Read(*file_);
+  if (sound && layout_.IsMultiRate()) return OpenMultiRate(path, budget);
   layout_ = RealMediaLayout();
+  // FFmpeg's own reading of a multi-rate file decodes nothing, or noise: a header too damaged to
+  // find its streams in makes the file unreadable.
+  if (!sound && RealMediaLayout::NamesMultiRate(*file_)) return AVERROR_INVALIDDATA;
   bytes_ = std::make_unique<FileBytes>(*file_);
   return OpenContext(path);
 }

@@ -231,6 +231,13 @@ bool RealMediaLayout::IsMultiRate() const {
                      [](const RealMediaStream& stream) { return stream.mime == kPhysicalMime; });
 }
 
+bool RealMediaLayout::NamesMultiRate(const BoundedFile& file) {
+  // Stream headers come first in the file; this much holds them in any real file.
+  constexpr std::size_t kHeaderSpan = 256 * 1024;
+  const std::string start = file.ReadAt(0, kHeaderSpan);
+  return start.compare(0, 4, ".RMF") == 0 && start.find(kPhysicalMime) != std::string::npos;
+}
+
 std::vector<std::size_t> RealMediaLayout::Candidates() const {
   std::vector<std::size_t> result;
   for (std::size_t k = 0; k < streams_.size(); ++k) {

@@ -65,6 +65,8 @@ class RealMediaLayout {
   bool Read(const BoundedFile& file);
   // Several encodings of one sound, each in a physical stream of its own.
   bool IsMultiRate() const;
+  // The start of a RealMedia file names a multi-rate stream, whether or not its header is sound.
+  static bool NamesMultiRate(const BoundedFile& file);
   // Indexes into Streams() of the physical streams this FFmpeg can decode, best average bitrate first.
   std::vector<std::size_t> Candidates() const;
 

@@ -19,3 +19,6 @@ tolvane_add_test(NonRegularFilesTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/NonRegula
 # Multi-rate RealMedia: generated files and the real samples, converted whole from their best stream.
 tolvane_add_test(MultiRateConversionTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/MultiRateConversionTest.cpp
                  LIBS tolvane_decoding_conversion Qt6::Core THREADED TIMEOUT 600)
+# Hundreds of damaged multi-rate files through the probe and the reader (the watchdog is its only thread).
+tolvane_add_test(MultiRateDamagedTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/MultiRateDamagedTest.cpp
+                 LIBS tolvane_audio Qt6::Core TIMEOUT 900)
