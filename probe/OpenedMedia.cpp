@@ -98,7 +98,6 @@ int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
   bytes_.reset();
   layout_ = RealMediaLayout();
   file_.reset();
-  multiRate_ = false;
   furthestByte_ = 0;
   if (!path) return AVERROR(EINVAL);
   // Something other than a regular file (a FIFO, a device, a folder) could block or never end.
@@ -135,9 +134,7 @@ int OpenedMedia::OpenMultiRate(const char* path, std::chrono::milliseconds budge
       bytes_->Seek(0);
       furthestByte_ = 0;
       ExtendDeadline(budget);
-      const int result = OpenContext(path);
-      multiRate_ = result == 0;
-      return result;
+      return OpenContext(path);
     }
     CloseContext();
   }

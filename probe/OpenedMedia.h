@@ -49,8 +49,6 @@ class OpenedMedia {
   // Gives the following calls (reading packets, seeking) budget from now, and a fresh stall limit.
   void ExtendDeadline(std::chrono::milliseconds budget);
   AVFormatContext* Context() const { return context_.get(); }
-  // True when the file is multi-rate RealMedia and one of its streams is presented.
-  bool IsMultiRateView() const { return multiRate_; }
 
   // Tests only: called at the start of every read of the file's bytes (to stand for a slow disk).
   static void (*readHookForTests)();
@@ -67,7 +65,6 @@ class OpenedMedia {
   std::chrono::steady_clock::time_point deadline_{};
   std::chrono::steady_clock::time_point lastProgress_{};
   int64_t furthestByte_ = 0;  // the furthest position read so far: reading beyond it is progress
-  bool multiRate_ = false;
   std::unique_ptr<BoundedFile> file_;
   RealMediaLayout layout_;
   std::unique_ptr<MediaBytes> bytes_;

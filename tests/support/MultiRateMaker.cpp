@@ -227,19 +227,31 @@ std::string MergeToMultiRate(const std::vector<std::string>& sources, MultiRateM
   return out;
 }
 
-int ToneFrequency(ToneSource source) {
-  switch (source) {
-    case ToneSource::Ac3High:
-      return 1000;
-    case ToneSource::Ac3Low:
-      return 700;
-    case ToneSource::Aac:
-      return 500;
-    case ToneSource::Ra144:
-      return 300;
+namespace {
+
+struct ToneRecipe {
+  ToneSource source;
+  const char* name;
+  int frequency;
+  std::vector<std::string> codec;
+};
+
+const ToneRecipe& RecipeOf(ToneSource source) {
+  static const ToneRecipe kRecipes[] = {
+      {ToneSource::Ac3High, "ac3-192k.rm", 1000, {"-ac", "2", "-ar", "48000", "-c:a", "ac3", "-b:a", "192k"}},
+      {ToneSource::Ac3Low, "ac3-96k.rm", 700, {"-ac", "1", "-ar", "44100", "-c:a", "ac3", "-b:a", "96k"}},
+      {ToneSource::Aac, "aac-64k.rm", 500, {"-ac", "2", "-ar", "32000", "-c:a", "aac", "-b:a", "64k"}},
+      {ToneSource::Ra144, "ra144.rm", 300, {"-ac", "1", "-ar", "8000", "-c:a", "real_144"}},
+  };
+  for (const ToneRecipe& recipe : kRecipes) {
+    if (recipe.source == source) return recipe;
   }
-  return 0;
+  return kRecipes[0];
 }
+
+}  // namespace
+
+int ToneFrequency(ToneSource source) { return RecipeOf(source).frequency; }
 
 bool RunFfmpeg(const std::vector<std::string>& arguments) {
   QStringList list = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y"};
@@ -251,31 +263,12 @@ bool RunFfmpeg(const std::vector<std::string>& arguments) {
 }
 
 std::string MakeToneSource(const std::string& folder, ToneSource source, double seconds) {
-  std::string name;
-  std::vector<std::string> codec;
-  switch (source) {
-    case ToneSource::Ac3High:
-      name = "ac3-192k.rm";
-      codec = {"-ac", "2", "-ar", "48000", "-c:a", "ac3", "-b:a", "192k"};
-      break;
-    case ToneSource::Ac3Low:
-      name = "ac3-96k.rm";
-      codec = {"-ac", "1", "-ar", "44100", "-c:a", "ac3", "-b:a", "96k"};
-      break;
-    case ToneSource::Aac:
-      name = "aac-64k.rm";
-      codec = {"-ac", "2", "-ar", "32000", "-c:a", "aac", "-b:a", "64k"};
-      break;
-    case ToneSource::Ra144:
-      name = "ra144.rm";
-      codec = {"-ac", "1", "-ar", "8000", "-c:a", "real_144"};
-      break;
-  }
-  const std::string path = folder + "/" + name;
+  const ToneRecipe& recipe = RecipeOf(source);
+  const std::string path = folder + "/" + recipe.name;
   std::vector<std::string> arguments = {
       "-f", "lavfi", "-i",
-      "sine=frequency=" + std::to_string(ToneFrequency(source)) + ":duration=" + std::to_string(seconds)};
-  arguments.insert(arguments.end(), codec.begin(), codec.end());
+      "sine=frequency=" + std::to_string(recipe.frequency) + ":duration=" + std::to_string(seconds)};
+  arguments.insert(arguments.end(), recipe.codec.begin(), recipe.codec.end());
   arguments.push_back(path);
   return RunFfmpeg(arguments) ? path : std::string();
 }
