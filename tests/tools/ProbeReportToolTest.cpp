@@ -77,4 +77,22 @@ TEST(InspectToolTest, PrintsTheTagsOfAWindowsMediaFileThatLibavformatRefuses) {
   EXPECT_TRUE(Has(asf, "TagGenre=Photo Story"));
 }
 
+// The value of a Name=value line; empty when there is none.
+std::string Value(const std::vector<std::string>& lines, const std::string& name) {
+  for (const std::string& line : lines) {
+    if (line.compare(0, name.size() + 1, name + "=") == 0) return line.substr(name.size() + 1);
+  }
+  return {};
+}
+
+TEST(InspectToolTest, ShowsTheBestStreamOfARealMultiRateFile) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "multirate-cook.ra");
+  const std::vector<std::string> lines = InspectLines(sample);
+  EXPECT_TRUE(Has(lines, "ProbeResult=0"));
+  EXPECT_TRUE(Has(lines, "SourceSampleRate=44100")) << "the 44 kbps stereo stream, not the 20 kbps mono one";
+  EXPECT_TRUE(Has(lines, "SourceChannels=2"));
+  EXPECT_NEAR(std::stod("0" + Value(lines, "Duration")) / 1e7, 208.0, 2.0);  // about 3:28
+  EXPECT_TRUE(Has(lines, "Title=multirate-cook"));
+}
+
 }  // namespace
