@@ -234,8 +234,8 @@ bool RealMediaLayout::IsMultiRate() const {
 bool RealMediaLayout::NamesMultiRate(const BoundedFile& file) {
   // Stream headers come first in the file; this much holds them in any real file.
   constexpr std::size_t kHeaderSpan = 256 * 1024;
-  const std::string start = file.ReadAt(0, kHeaderSpan);
-  return start.compare(0, 4, ".RMF") == 0 && start.find(kPhysicalMime) != std::string::npos;
+  if (file.ReadAt(0, 4) != ".RMF") return false;
+  return file.ReadAt(0, kHeaderSpan).find(kPhysicalMime) != std::string::npos;
 }
 
 std::vector<std::size_t> RealMediaLayout::Candidates() const {
