@@ -106,6 +106,10 @@ void TAudioFileReader::Open() {
     streamDuration_ = av_rescale_q(stream->duration, stream->time_base, kHundredNs);
   }
 
+  fileSize_ = Format()->pb ? std::max<int64_t>(avio_size(Format()->pb), 0) : 0;
+  statedBitRate_ = std::max<int64_t>(stream->codecpar->bit_rate, 0);
+  codecId_ = stream->codecpar->codec_id;
+
   // Reported as the input component will deliver it: stereo and 16 bits.
   if (streamFormat_.nChannels == 1) {
     streamFormat_.nChannels = 2;

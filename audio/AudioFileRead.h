@@ -35,6 +35,11 @@ class TAudioFileReader {
   int64_t StreamPosition() const { return streamPosition_.load(std::memory_order_acquire); }
   bool MonoSource() const { return monoSource_; }
   bool ByteSource() const { return byteSource_; }
+  // What the file says of itself, for bounding a decoder that runs away: its size in bytes (0 when
+  // unknown), the audio stream's stated bit rate (bit/s, 0 when none) and its codec.
+  int64_t FileSize() const { return fileSize_; }
+  int64_t StatedBitRate() const { return statedBitRate_; }
+  AVCodecID CodecId() const { return codecId_; }
 
  private:
   void Open();
@@ -58,6 +63,9 @@ class TAudioFileReader {
   std::atomic<int64_t> streamPosition_{0};
   bool monoSource_ = false;
   bool byteSource_ = false;
+  int64_t fileSize_ = 0;
+  int64_t statedBitRate_ = 0;
+  AVCodecID codecId_ = AV_CODEC_ID_NONE;
 
   std::unique_ptr<OpenedMedia> media_;  // the opened file (the one way media files are opened)
   snd_ffmpeg::CodecPtr decoder_;

@@ -7,23 +7,48 @@
 #include <cerrno>
 #include <cstring>
 
+namespace {
+
+[[noreturn]] void RaiseCannotCreate(const std::string& path, const std::string& why, int error) {
+  throw ESndException("Cannot create file \"" + path + "\". " + why, TSndFailure::CannotCreate, error);
+}
+
+constexpr const char* kNotARegularFile = "It is not a regular file";
+
+}  // namespace
+
+bool RemoveIfSameFile(const std::string& path, const TFileIdentity& file) {
+  struct stat info {};
+  if (!file.Known || path.empty() || lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (info.st_dev != file.Device || info.st_ino != file.Inode) return false;
+  return unlink(path.c_str()) == 0;
+}
+
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
-  const int fd = open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0666);
+  // Opening a FIFO or a device has effects of its own (blocking until a reader comes, rewinding a
+  // tape): whatever is there already and is not a regular file is refused before it is opened.
+  struct stat before {};
+  if (stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode))
+    RaiseCannotCreate(path, kNotARegularFile, 0);
+  // Not blocking, in case something else was put at the path meanwhile.
+  const int fd = open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (fd < 0) {
     const int error = errno;
-    throw ESndException("Cannot create file \"" + path + "\". " + std::strerror(error),
-                        TSndFailure::CannotCreate, error);
+    RaiseCannotCreate(path, std::strerror(error), error);
   }
+  struct stat opened {};
+  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    close(fd);
+    RaiseCannotCreate(path, kNotARegularFile, 0);
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return std::unique_ptr<TFileStream>(new TFileStream(fd, path));
 }
 
 TFileStream::TFileStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
   struct stat info {};
-  if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
-    regular_ = true;
-    device_ = info.st_dev;
-    inode_ = info.st_ino;
-  }
+  if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) identity_ = {true, info.st_dev, info.st_ino};
 }
 
 TFileStream::~TFileStream() { Close(); }
@@ -56,9 +81,5 @@ int TFileStream::Close() {
 
 void TFileStream::CloseAndRemove() {
   Close();
-  struct stat info {};
-  if (regular_ && stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == device_ &&
-      info.st_ino == inode_) {
-    unlink(path_.c_str());
-  }
+  RemoveIfSameFile(path_, identity_);
 }

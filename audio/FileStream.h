@@ -7,9 +7,22 @@
 
 #include "audio/Snd_Classes.h"
 
+// Which file a path named when it was created: the same device and inode.
+struct TFileIdentity {
+  bool Known = false;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+};
+
+// Removes path only when it still names that regular file: a device, or a file put there meanwhile,
+// is never removed. Returns whether it removed it.
+bool RemoveIfSameFile(const std::string& path, const TFileIdentity& file);
+
 class TFileStream : public TByteStream {
  public:
-  // Creates or truncates the file for writing; raises ESndException "Cannot create file "%s". %s".
+  // Creates or truncates a regular file for writing; raises ESndException "Cannot create file "%s". %s"
+  // (CannotCreate). Anything else at the path (a FIFO, a socket, a device, a folder) is refused
+  // without blocking and left as it is.
   static std::unique_ptr<TFileStream> Create(const std::string& path);
   ~TFileStream() override;
 
@@ -21,13 +34,13 @@ class TFileStream : public TByteStream {
   // Closes the file and removes it, but only when the path still names the regular file this stream
   // created: a device such as /dev/full, or a file put there meanwhile, is never removed.
   void CloseAndRemove();
+  // The file this stream created.
+  const TFileIdentity& Identity() const { return identity_; }
 
  private:
   TFileStream(int fd, std::string path);
   int fd_ = -1;
   int error_ = 0;
   std::string path_;
-  bool regular_ = false;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
+  TFileIdentity identity_;
 };

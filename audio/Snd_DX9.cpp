@@ -1,5 +1,7 @@
 #include "audio/Snd_DX9.h"
 
+#include "audio/DecodeBound.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -10,8 +12,6 @@ extern "C" {
 }
 
 namespace {
-
-constexpr int64_t kRunawayMarginHns = 60LL * 10000000;  // one minute in 100-ns units
 
 // 8-bit unsigned s becomes the 16-bit sample (s - 128) x 256: silence (128) stays 0 and full scale
 // stays full scale. From the last sample down, so every source byte is read before it is overwritten.
@@ -56,11 +56,15 @@ void TDX9In::OpenSource() {
     BitsPerSample = f.wBitsPerSample;
     Channels = f.nChannels;
     TotalSamples = av_rescale(reader->StreamDuration(), rate, 10000000);
-    // A damaged header can make a decoder produce audio without end (noise for half an hour from an
-    // 18-second file): more than twice the stated duration plus a minute is taken as damage.
-    runawayFrames_ = reader->StreamDuration() > 0
-                         ? av_rescale(2 * reader->StreamDuration() + kRunawayMarginHns, rate, 10000000)
-                         : 0;
+    // A damaged header can make a decoder produce audio without end: more than twice what the file
+    // states (or, stating nothing, can hold at its bit rate) plus a minute is taken as damage.
+    const int64_t limit = DecodeLimitHns(reader->StreamDuration(), reader->FileSize(),
+                                         reader->StatedBitRate(), reader->CodecId());
+    runawayFrames_ = limit > 0 ? av_rescale(limit, rate, 10000000) : 0;
+    holdsSeconds_ = (reader->StreamDuration() > 0
+                         ? reader->StreamDuration()
+                         : PlayableHns(reader->FileSize(), reader->StatedBitRate(), reader->CodecId())) /
+                    10000000;
     ReopenOnQuery = true;
     reader_ = std::move(reader);
     readerView_.store(reader_.get(), std::memory_order_release);
@@ -142,7 +146,7 @@ int32_t TDX9In::FillBlock() {
       if (runawayFrames_ > 0 && nextFrame_ > runawayFrames_) {
         throw ESndException("The file \"" + FileName +
                                 "\" is damaged: it decodes to far more audio than the " +
-                                std::to_string(reader_->StreamDuration() / 10000000) + " seconds it holds.",
+                                std::to_string(holdsSeconds_) + " seconds it holds.",
                             TSndFailure::Damaged);
       }
     }

@@ -41,4 +41,5 @@ class TDX9In : public TSndFileIn {
   int64_t nextFrame_ = 0;                               // index of the next sample frame the reader hands out
   bool readerUsed_ = false;                             // the reader has moved since it was opened or rewound
   int64_t runawayFrames_ = 0;  // frames past which the source counts as damaged; 0 = no limit known
+  int64_t holdsSeconds_ = 0;   // what the file states or can hold, for the message
 };

@@ -104,6 +104,16 @@ int64_t TMP3Out::OutBufferSizeFor(int64_t samplesPerChannel, int32_t inRate, int
   return int64_t(std::ceil(1.25 * samples)) + 7200;
 }
 
+int64_t TMP3Out::EncodeChunkFor(int64_t maxSamples, int32_t inRate, int32_t outRate) {
+  int64_t samples = std::max<int64_t>(maxSamples, 1);
+  if (OutBufferSizeFor(samples, inRate, outRate) <= MaxOutBufferSize) return samples;
+  // Upsampling by outRate / inRate: solve 1.25 x samples x ratio + 7200 <= MaxOutBufferSize.
+  const double ratio = double(outRate) / double(inRate);
+  samples = int64_t(double(MaxOutBufferSize - 7200) / (1.25 * ratio));
+  while (samples > 1 && OutBufferSizeFor(samples, inRate, outRate) > MaxOutBufferSize) --samples;
+  return std::max<int64_t>(samples, 1);
+}
+
 TMP3Out::TMP3Out() {
   const std::string library = LameLibraryFile();
   LoadLame(library);
@@ -205,7 +215,9 @@ void TMP3Out::PrepareOutput() {
   firstFrameOffset_ = 0;
   if (!StreamAttached) {
     if (FileName.empty()) throw ESndException("File name is not assigned.");
+    createdFile_ = {};
     ownStream_ = TFileStream::Create(FileName);
+    createdFile_ = ownStream_->Identity();
     Stream = ownStream_.get();
   }
   TSndInput* input = Input();
@@ -225,7 +237,8 @@ void TMP3Out::PrepareOutput() {
     const int32_t outRate =
         Lame.lame_get_out_samplerate ? Lame.lame_get_out_samplerate(encoder.get()) : 48000;
     // Mono blocks carry the most samples a channel: InBlockSize / 2.
-    outBufferSize_ = OutBufferSizeFor(InBlockSize / 2, inRate, outRate);
+    encodeChunk_ = int32_t(EncodeChunkFor(InBlockSize / 2, inRate, outRate));
+    outBufferSize_ = OutBufferSizeFor(encodeChunk_, inRate, outRate);
     OutBuffer = std::make_unique<unsigned char[]>(size_t(outBufferSize_));
     // The full texts go first, before any audio; LAME adds only its ID3v1 tag at the end.
     const std::string tag = BuildId3v2Tag(
@@ -264,6 +277,11 @@ bool TMP3Out::WriteStep(bool abort) {
     // The decoder failed before it gave anything: no MP3 is left behind.
     discardOutput_ = true;
     RaiseNoAudio(e.what());
+  } catch (const ESndException& e) {
+    ReleaseInputLock();
+    // A source whose decoder ran away has produced noise so far: nothing of it is kept.
+    if (pcmBytes_ == 0 || e.Failure == TSndFailure::Damaged) discardOutput_ = true;
+    throw;
   } catch (...) {
     ReleaseInputLock();
     if (pcmBytes_ == 0) discardOutput_ = true;
@@ -279,18 +297,22 @@ bool TMP3Out::WriteStep(bool abort) {
   pcmBytes_ += count;
   auto* out = OutBuffer.get();
   const int outSize = int(std::min<int64_t>(outBufferSize_, std::numeric_limits<int>::max()));
-  int result;
-  if (channels == 2) {
-    result = Lame.lame_encode_buffer_interleaved(Encoder.get(), InBlock, count / 4, out, outSize);
-  } else {
-    // Any other channel count: the samples go to both channels.
-    result = Lame.lame_encode_buffer(Encoder.get(), InBlock, InBlock, count / 2, out, outSize);
+  // Any channel count but 2: the samples go to both channels.
+  const int32_t perFrame = channels == 2 ? 2 : 1;
+  const int32_t frames = count / (2 * perFrame);
+  for (int32_t done = 0; done < frames; done += encodeChunk_) {
+    const int32_t n = std::min(encodeChunk_, frames - done);
+    const int16_t* samples = InBlock + done * perFrame;
+    const int result = channels == 2
+                           ? Lame.lame_encode_buffer_interleaved(Encoder.get(), const_cast<int16_t*>(samples),
+                                                                 n, out, outSize)
+                           : Lame.lame_encode_buffer(Encoder.get(), samples, samples, n, out, outSize);
+    if (result < 0) {
+      throw ESndException("The MP3 encoder failed while writing \"" + FileName + "\" (LAME error " +
+                          std::to_string(result) + ").");
+    }
+    WriteOut(out, result);
   }
-  if (result < 0) {
-    throw ESndException("The MP3 encoder failed while writing \"" + FileName + "\" (LAME error " +
-                        std::to_string(result) + ").");
-  }
-  WriteOut(out, result);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/FileStream.h"
 #include "audio/Snd_Classes.h"
 
 struct lame_global_struct;  // the encoder instance (lame_global_flags)
@@ -45,8 +46,6 @@ TMP3Mode ChannelModeToMP3Mode(int32_t channelMode);
 // A task's output rate in Hz as the encoder's setting: 32000 and 48000 are their own, any other 44100.
 TMP3SampleRate SampleRateToMP3(int32_t hz);
 
-class TFileStream;
-
 class TMP3Out : public TSndFileOut {
  public:
   static constexpr int32_t InBlockSize = 16384;
@@ -56,6 +55,13 @@ class TMP3Out : public TSndFileOut {
   // LAME's rule for the MP3 buffer of one encode call of samplesPerChannel samples: 1.25 x samples
   // + 7200 bytes, the samples scaled by outRate / inRate when the encoder resamples upwards.
   static int64_t OutBufferSizeFor(int64_t samplesPerChannel, int32_t inRate, int32_t outRate);
+  // The most MP3 buffer one run may hold. A source rate far below the output rate (a damaged header
+  // saying 1 Hz) would otherwise need hundreds of megabytes for one block: such blocks are encoded
+  // in smaller pieces instead.
+  static constexpr int64_t MaxOutBufferSize = 256 * 1024;
+  // Samples per channel handed to the encoder in one call, at most maxSamples, so that the MP3 buffer
+  // stays within MaxOutBufferSize (at least one sample).
+  static int64_t EncodeChunkFor(int64_t maxSamples, int32_t inRate, int32_t outRate);
 
   // Raises ESndException "<library file> library could not be loaded." without the encoder library.
   TMP3Out();
@@ -76,11 +82,15 @@ class TMP3Out : public TSndFileOut {
   int32_t VBRMinBitrate = 128;  // kbit/s
   int32_t VBRMaxBitrate = 192;
 
+  // The file the last run created (unknown when it created none): what may be removed of it later.
+  const TFileIdentity& CreatedFile() const { return createdFile_; }
+
  protected:
   // Failures raise ESndException with a TSndFailure: WriteFailed (with errno) for a failed or short
   // write, Other for settings the encoder refuses and encoder errors, NoAudio when the source gave
   // nothing at all (the file is then removed). A run that fails after audio was written keeps a
-  // finalised, playable file.
+  // finalised, playable file, unless the source was found Damaged (its decoder ran away): what was
+  // written is noise, and the file is removed.
   void PrepareOutput() override;
   bool WriteStep(bool abort) override;
   void FinishOutput() override;
@@ -104,7 +114,9 @@ class TMP3Out : public TSndFileOut {
   EncoderHandle Encoder;
   std::unique_ptr<unsigned char[]> OutBuffer;
   int64_t outBufferSize_ = 0;
+  int32_t encodeChunk_ = InBlockSize / 2;  // samples per channel in one encode call
   std::unique_ptr<TFileStream> ownStream_;
+  TFileIdentity createdFile_;
   int64_t firstFrameOffset_ = 0;  // where the first MPEG frame starts: right after our ID3v2 tag
   int64_t pcmBytes_ = 0;          // PCM read from the input in this run
   bool inputReading_ = false;     // BeginRead was called and EndRead is still due

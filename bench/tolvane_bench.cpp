@@ -1,5 +1,7 @@
 // tolvane-bench INPUT OUTPUT.mp3: converts one file through TDX9In and TMP3Out with the progress
 // window's settings and prints wall seconds, CPU seconds, the realtime factor and peak memory.
+// Exit status: 0 converted, 1 failed, 2 misuse, 3 converted only in part (the file looks cut or
+// damaged; the warning goes to the error output, the measures are printed all the same).
 #include <sys/resource.h>
 
 #include <atomic>
@@ -7,12 +9,14 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "audio/MainThreadCall.h"
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
 #include "convert/ProgressDesign.h"
+#include "convert/TaskOutcome.h"
 #include "probe/OpenedMedia.h"
 
 namespace {
@@ -53,8 +57,10 @@ int main(int argc, char** argv) {
     std::mutex errorMutex;
     std::string error;
     double audioSeconds = 0;
+    std::optional<TTaskNotice> notice;
     out.OnDone = [&](TComponent*) {
       audioSeconds = double(input->Position.load()) / (double(input->SampleRate) * input->Channels * 2);
+      notice = JudgeFinishedTask(*input, 0, source, target, out.CreatedFile());
       input.reset();
       finished = true;
     };
@@ -73,6 +79,10 @@ int main(int argc, char** argv) {
         return 1;
       }
     }
+    if (notice && !notice->Playable) {
+      std::fprintf(stderr, "%s\n", notice->Text.c_str());
+      return 1;
+    }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -81,6 +91,10 @@ int main(int argc, char** argv) {
     std::printf("audio_seconds %.3f\n", audioSeconds);
     std::printf("realtime_factor %.1f\n", wall > 0 ? audioSeconds / wall : 0.0);
     std::printf("peak_memory_mb %.1f\n", double(usage.ru_maxrss) / 1024.0);
+    if (notice) {
+      std::fprintf(stderr, "%s\n", notice->Text.c_str());
+      return 3;
+    }
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

@@ -62,9 +62,16 @@ std::string FailureMessage(const TRunFailure& failure, const std::string& source
   return text;
 }
 
-std::string RunOutcomeText(bool canceled, int failedTasks, int checkedTasks) {
+std::string RunOutcomeText(bool canceled, int failedTasks, int checkedTasks, int partialTasks) {
   if (canceled) return StrCanceled;
-  if (failedTasks <= 0) return StrAllConverted;
-  return "The conversion has finished, but " + std::to_string(failedTasks) + " of " +
-         std::to_string(checkedTasks) + (checkedTasks == 1 ? " file" : " files") + " could not be converted.";
+  if (failedTasks <= 0 && partialTasks <= 0) return StrAllConverted;
+  const std::string ofAll = " of " + std::to_string(checkedTasks) + (checkedTasks == 1 ? " file" : " files");
+  std::string text = "The conversion has finished, but ";
+  if (failedTasks > 0) text += std::to_string(failedTasks) + ofAll + " could not be converted";
+  if (failedTasks > 0 && partialTasks > 0) text += " and ";
+  if (partialTasks > 0) {
+    text += std::to_string(partialTasks) + (failedTasks > 0 ? "" : ofAll) +
+            (partialTasks == 1 ? " was" : " were") + " converted only in part (cut or damaged)";
+  }
+  return text + ".";
 }

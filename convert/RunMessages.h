@@ -25,5 +25,6 @@ TRunFailure DescribeFailure(const Exception& e, TRunStage stage);
 std::string FailureMessage(const TRunFailure& failure, const std::string& source, const std::string& output,
                            bool partialOutput);
 
-// The first line of the end-of-run message.
-std::string RunOutcomeText(bool canceled, int failedTasks, int checkedTasks);
+// The first line of the end-of-run message. partialTasks: tasks whose MP3 holds far less than their
+// file states (cut or damaged files); with failed tasks they keep the run from full success.
+std::string RunOutcomeText(bool canceled, int failedTasks, int checkedTasks, int partialTasks = 0);

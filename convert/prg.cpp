@@ -21,6 +21,7 @@
 #include "convert/ElidedLabel.h"
 #include "convert/ProgressDesign.h"
 #include "convert/RunProgress.h"
+#include "convert/TaskOutcome.h"
 #include "convert/TaskSettings.h"
 #include "convert/TrayPicture.h"
 #include "core/Settings.h"
@@ -43,18 +44,6 @@ QString Q(const char* text) { return QString::fromUtf8(text); }
 bool SourceExists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-// A named pipe or socket as output would block the window in open() for ever.
-bool IsPipeOrSocket(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
-}
-
-// Removes the output of a task that wrote no audio; only a plain file, never a device or a link.
-void RemoveEmptyOutput(const std::string& path) {
-  struct stat info {};
-  if (!path.empty() && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
 }
 
 // A finished task shows its bar full; one of unknown length leaves its busy look for a full bar.
@@ -187,6 +176,7 @@ void TprgFrm::RunConversion() {
   PauseFlag = false;
   finishedTasks_ = 0;
   failedTasks_ = 0;
+  partialTasks_ = 0;
   failure_.reset();
   running_ = true;
 
@@ -254,13 +244,6 @@ void TprgFrm::StartNextTask() {
     NoteFailure(DescribeFailure(e, TRunStage::Opening));
     return;
   }
-  if (IsPipeOrSocket(task.OutputFile)) {
-    NoteFailure(DescribeFailure(
-        ESndException("Cannot create file \"" + task.OutputFile + "\". It is a pipe or a socket, not a file",
-                      TSndFailure::CannotCreate),
-        TRunStage::Starting));
-    return;
-  }
   Timer2->start();
   try {
     // A failure while the output is prepared arrives through OnThreadException, on this thread.
@@ -280,12 +263,27 @@ void TprgFrm::TaskDone() {
   const TAudioFileReader* reader = CurrentInput ? CurrentInput->Reader() : nullptr;
   DoneDuration += reader ? reader->StreamDuration() : 0;
   ++finishedTasks_;
+  // A file that gave far less audio than it states is told, and counted at the end.
+  const TTaskRecord& task = *Tasks[TaskIndex];
+  const auto notice = CancelFlag || !CurrentInput
+                          ? std::nullopt
+                          : JudgeFinishedTask(*CurrentInput, task.Duration, task.SourceFile, task.OutputFile,
+                                              MP3Out->CreatedFile());
+  if (notice) ++(notice->Playable ? partialTasks_ : failedTasks_);
   CurrentInput.reset();
-  Timer1->start();
   ShowCurrentBarFull(curPrgbar);
   timeLabel->setText(Q(StrPleaseWait) + "...");
   if (TotalDuration <= 0)
     totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, 0, finishedTasks_, CheckedCount));
+  if (!notice) {
+    Timer1->start();
+    return;
+  }
+  // Shown once the sink's worker has been let go; the next task waits for the answer.
+  QTimer::singleShot(0, this, [this, notice = *notice] {
+    ShowMessageBox(notice.Playable ? mkWarning : mkError, notice.Text, StrHelp, StrOK);
+    Timer1->start();
+  });
 }
 
 void TprgFrm::OnSinkException(const Exception& e) {
@@ -313,7 +311,7 @@ void TprgFrm::TaskFailed() {
   // Once the sink has created the output, a task that delivered no audio leaves nothing behind.
   const bool outputCreated = failure.Stage == TRunStage::Running;
   const bool wroteAudio = CurrentInput && CurrentInput->Position.load() > 0;
-  if (outputCreated && !wroteAudio) RemoveEmptyOutput(task.OutputFile);
+  if (outputCreated && !wroteAudio) RemoveIfSameFile(task.OutputFile, MP3Out->CreatedFile());
   const bool partialOutput = outputCreated && wroteAudio && IsPlainFile(task.OutputFile);
   DoneDuration += task.Duration;
   ++finishedTasks_;
@@ -409,7 +407,8 @@ void TprgFrm::EndConversionRun() {
   Timer2->stop();
   totalPrgBar->setValue(totalPrgBar->maximum());
   totalPrgBar->repaint();
-  const std::string text = RunOutcomeText(CancelFlag, failedTasks_, CheckedCount) + "\n" + StrAskOpenFolder;
+  const std::string text =
+      RunOutcomeText(CancelFlag, failedTasks_, CheckedCount, partialTasks_) + "\n" + StrAskOpenFolder;
   if (ShowMessageBox(mkInformation, text, StrNo, StrYes) == 1) ShellOpen(DefaultSettings.OutputFileDir);
   if (!CancelFlag) {
     pauseBtn->setEnabled(false);

@@ -87,6 +87,7 @@ class TprgFrm : public QDialog {
   bool running_ = false;
   int finishedTasks_ = 0;  // done or skipped, for the total bar when no duration is known
   int failedTasks_ = 0;
+  int partialTasks_ = 0;  // converted only in part: far less audio than the file states
   bool askingCancel_ = false;
   bool stepDeferred_ = false;  // a next-task step came while the cancel question was open
   std::optional<TRunFailure> failure_;

@@ -11,9 +11,12 @@ namespace {
 
 constexpr std::size_t kTagSize = 128;
 
-// A fixed-width field: up to its first NUL, without trailing blanks.
+// A fixed-width field: up to its first NUL, without trailing blanks. A field filled to its last byte
+// may end in a UTF-8 character cut by its writer.
 const char* FieldText(std::string_view field) {
-  return KeepTagBytes(TrimTrailingNulsAndBlanks(UpToNul(field)));
+  const std::string_view text = UpToNul(field);
+  if (text.size() < field.size()) return KeepTagBytes(TrimTrailingNulsAndBlanks(text));
+  return KeepTagText(std::string(TrimTrailingNulsAndBlanks(FullFieldBytesToUtf8(text))));
 }
 
 }  // namespace

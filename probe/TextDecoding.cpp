@@ -61,6 +61,38 @@ std::string TagBytesToUtf8(std::string_view bytes) {
   return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
 }
 
+namespace {
+
+// The length of an incomplete UTF-8 sequence at the end of text (a lead byte and fewer continuation
+// bytes than it announces); 0 when the text does not end inside a character.
+std::size_t IncompleteTailLength(std::string_view text) {
+  for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+    const auto b = static_cast<unsigned char>(text[text.size() - back]);
+    if ((b & 0xC0) == 0x80) continue;  // a continuation byte: the lead is further back
+    const std::size_t needed = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    return needed > back ? back : 0;
+  }
+  return 0;
+}
+
+bool HasNonAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string FullFieldBytesToUtf8(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  const std::size_t tail = IncompleteTailLength(bytes);
+  const std::string_view whole = bytes.substr(0, bytes.size() - tail);
+  // Plain ASCII before the cut says nothing about the encoding: a Windows-1252 letter stays likelier.
+  if (tail > 0 && HasNonAscii(whole) && IsValidUtf8(whole)) return std::string(whole);
+  return Windows1252ToUtf8(bytes);
+}
+
 std::string Utf16LeToUtf8(std::string_view bytes) {
   std::string out;
   const std::size_t units = bytes.size() / 2;

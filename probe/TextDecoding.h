@@ -18,6 +18,11 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // A legacy 8-bit tag text: kept when it is already UTF-8, otherwise decoded as Windows-1252.
 std::string TagBytesToUtf8(std::string_view bytes);
 
+// A legacy text that filled its fixed-width field: a writer that cut UTF-8 at the field's end leaves an
+// incomplete last character. When the rest is UTF-8 with at least one non-ASCII character, that rest is
+// the text; otherwise the field is read as TagBytesToUtf8 reads it.
+std::string FullFieldBytesToUtf8(std::string_view bytes);
+
 // UTF-16 little-endian bytes (an odd last byte is ignored); unpaired surrogates become U+FFFD.
 std::string Utf16LeToUtf8(std::string_view bytes);
 

@@ -2,18 +2,21 @@
 // far below the output rate, RealMedia files cut or damaged so that little or nothing decodes, and a
 // damaged cook header that makes the decoder run away. Each either converts right or fails clearly.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "audio/DecodeBound.h"
 #include "tests/audio/DecodingConversion.h"
 #include "tests/probe/MediaEditing.h"
-#include "tests/support/MediaReader.h"
 #include "tests/support/DamagedMedia.h"
+#include "tests/support/MediaReader.h"
 #include "tests/support/TestEnvironment.h"
 
 extern "C" {
@@ -201,10 +204,62 @@ TEST_F(DecodingHardening, ACookHeaderThatMakesTheDecoderRunAwayIsReportedAsDamag
   EXPECT_EQ(outcome.failure, TSndFailure::Damaged);
   EXPECT_NE(outcome.threadError.find("\"" + source + "\" is damaged"), std::string::npos)
       << outcome.threadError;
-  // What was written is a finished, playable file of at most twice the 18 s plus a minute.
-  const DecodedMedia media = DecodeMedia(mp3);
-  ASSERT_TRUE(media.ok) << media.error;
-  EXPECT_LT(media.DecodedSeconds(), 2 * 18.3 + 60 + 1);
+  // What the decoder made of the damage is noise: no MP3 of it is left.
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(mp3)));
+}
+
+// A RealAudio 14.4 file whose header says 1, 7, 16 or 100 Hz states no duration; its decoder would
+// make hours of audio. The file's size at its stated 8 kbit/s (3 s here) bounds it instead.
+TEST_F(DecodingHardening, ASampleRateFieldThatMakesHoursOfAudioIsBoundedByTheFilesSize) {
+  const std::string original = ReadWholeFile(TestDataFile("ra144.rm"));
+  for (const uint16_t rate : {1, 7, 16, 100}) {
+    SCOPED_TRACE(rate);
+    const std::string bytes = WithRealAudio4SampleRate(original, rate);
+    ASSERT_FALSE(bytes.empty());
+    const std::string source = Write("rate" + std::to_string(rate) + ".rm", bytes);
+    const std::string mp3 = Path("rate" + std::to_string(rate) + ".mp3");
+    const DecodingOutcome outcome = ConvertWithDX9(source, mp3, {"Rate", "", "", "", "", ""});
+    ASSERT_TRUE(outcome.openError.empty()) << outcome.openError;
+    EXPECT_EQ(outcome.streamDuration, 0);
+    EXPECT_FALSE(outcome.done);
+    ASSERT_EQ(outcome.threadErrors, 1);
+    EXPECT_EQ(outcome.failure, TSndFailure::Damaged);
+    EXPECT_EQ(
+        outcome.threadError,
+        "The file \"" + source + "\" is damaged: it decodes to far more audio than the 3 seconds it holds.");
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(mp3)));
+  }
+}
+
+long PeakMemoryKB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// At 1 Hz one block upsampled to 44.1 kHz once asked for a 450 MB MP3 buffer before anything was
+// decoded (538 MB in all). One conversion now holds little more than a real file's.
+TEST_F(DecodingHardening, ASampleRateFieldOfOneHertzTakesLittleMemory) {
+  const std::string source =
+      Write("rate1.rm", WithRealAudio4SampleRate(ReadWholeFile(TestDataFile("ra144.rm")), 1));
+  const std::string mp3 = Path("rate1.mp3");
+  const long before = PeakMemoryKB();
+  const DecodingOutcome outcome = ConvertWithDX9(source, mp3, {"Rate", "", "", "", "", ""});
+  EXPECT_LT(PeakMemoryKB() - before, 60 * 1024) << "kilobytes more at the peak";
+  EXPECT_EQ(outcome.failure, TSndFailure::Damaged);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(mp3)));
+}
+
+TEST(DecodeBound, IsTwiceWhatTheFileStatesOrCanHoldPlusAMinute) {
+  constexpr int64_t s = 10000000;
+  EXPECT_EQ(DecodeLimitHns(18 * s, 75534, 44100, AV_CODEC_ID_COOK), (2 * 18 + 60) * s);
+  // No duration: 3557 bytes at the stated 8000 bit/s hold 3.557 s.
+  EXPECT_EQ(PlayableHns(3557, 8000, AV_CODEC_ID_RA_144), 35570000);
+  EXPECT_EQ(DecodeLimitHns(0, 3557, 8000, AV_CODEC_ID_RA_144), 2 * 35570000 + 60 * s);
+  // A stated rate below the codec's lowest real one is false: the codec's is taken.
+  EXPECT_EQ(PlayableHns(3557, 10, AV_CODEC_ID_RA_144), 35570000);
+  EXPECT_EQ(PlayableHns(8000, 0, AV_CODEC_ID_NONE), 32 * s);
+  EXPECT_EQ(DecodeLimitHns(0, 0, 8000, AV_CODEC_ID_RA_144), 0) << "no size, no bound";
 }
 
 }  // namespace

@@ -68,29 +68,19 @@ bool Exists(const std::string& path) {
   return stat(path.c_str(), &info) == 0;
 }
 
-TEST_F(MP3OutFailure, AFullDiskIsAWriteErrorNamingTheFile) {
+TEST_F(MP3OutFailure, ADeviceAsOutputIsRefusedBeforeAnythingIsWritten) {
   ASSERT_TRUE(IsCharacterDevice("/dev/full"));
-  // Without tags the first failing write is an audio block on the worker; with tags it is the ID3v2
-  // tag, written while the run is prepared.
-  for (const bool tagged : {false, true}) {
-    SCOPED_TRACE(tagged ? "tagged" : "untagged");
-    outcome_.done = 0;
-    outcome_.errors = 0;
-    outcome_.messages.clear();
-    outcome_.failures.clear();
-    outcome_.systemErrors.clear();
-    TSineSource source(44100, 2, 440, 3.0);
-    TMP3Out out;
-    if (tagged) out.Id3TagTitle = "Full";
-    Run(out, source, "/dev/full");
-    ExpectOneError(TSndFailure::WriteFailed);
-    EXPECT_EQ(outcome_.messages[0], "Cannot write file \"/dev/full\". No space left on device");
-    EXPECT_EQ(outcome_.systemErrors[0], ENOSPC);
-    EXPECT_EQ(out.State(), TOutputState::Idle);
-    EXPECT_FALSE(source.Busy);
-    EXPECT_EQ(source.OpenCount, 0);
-    EXPECT_TRUE(IsCharacterDevice("/dev/full"));  // a device is never removed as a failed output
-  }
+  TSineSource source(44100, 2, 440, 3.0);
+  TMP3Out out;
+  out.Id3TagTitle = "Full";
+  Run(out, source, "/dev/full");
+  ExpectOneError(TSndFailure::CannotCreate);
+  EXPECT_EQ(outcome_.messages[0], "Cannot create file \"/dev/full\". It is not a regular file");
+  EXPECT_EQ(out.State(), TOutputState::Idle);
+  EXPECT_FALSE(source.Busy);
+  EXPECT_EQ(source.OpenCount, 0);
+  EXPECT_FALSE(out.CreatedFile().Known);
+  EXPECT_TRUE(IsCharacterDevice("/dev/full"));  // a device is never removed as a failed output
 }
 
 TEST_F(MP3OutFailure, AWriteThatFailsWhileFinishingIsReportedOnceAndNotAsDone) {
@@ -195,6 +185,27 @@ TEST_F(MP3OutFailure, SourcesFarBelowTheOutputRateEncodeWhole) {
   EXPECT_EQ(TMP3Out::OutBufferSizeFor(8192, 44100, 44100), TMP3Out::OutBufferSize);
   EXPECT_EQ(TMP3Out::OutBufferSizeFor(8192, 48000, 32000), TMP3Out::OutBufferSize);
   EXPECT_EQ(TMP3Out::OutBufferSizeFor(8192, 1000, 44100), 451584 + 7200);
+}
+
+// A source far below any real rate (a damaged header saying 8 Hz) once asked for the MP3 buffer of a
+// whole block upsampled 5512 times (56 MB); its blocks now go to the encoder in pieces.
+TEST_F(MP3OutFailure, ASourceOfEightHertzEncodesInPiecesWithinABoundedBuffer) {
+  for (const int channels : {1, 2}) {
+    SCOPED_TRACE(channels);
+    TSineSource source(8, channels, 1, 6.0);
+    TMP3Out out;
+    out.SampleRate = sr41kHz;
+    const std::string path = Path("eight-hertz.mp3");
+    ASSERT_TRUE(EncodeToFile(out, source, path));
+    const DecodedMedia media = DecodeMedia(path);
+    ASSERT_TRUE(media.ok) << media.error;
+    EXPECT_NEAR(media.DecodedSeconds(), 6.0, 0.1);
+  }
+  EXPECT_LE(TMP3Out::OutBufferSizeFor(TMP3Out::EncodeChunkFor(8192, 8, 44100), 8, 44100),
+            TMP3Out::MaxOutBufferSize);
+  // Real rates keep one call a block.
+  EXPECT_EQ(TMP3Out::EncodeChunkFor(8192, 8000, 44100), 8192);
+  EXPECT_EQ(TMP3Out::EncodeChunkFor(8192, 44100, 44100), 8192);
 }
 
 TEST_F(MP3OutFailure, InfoFrameFollowsATagThatHoldsFrameSyncBytes) {

@@ -1,12 +1,17 @@
 // A FIFO, a folder or a device given as the source is refused at once with a clear error, by the PCM
-// reader and the decoding input alike; before, opening a FIFO waited for a writer forever.
+// reader and the decoding input alike; before, opening a FIFO waited for a writer forever. The same
+// holds for the sink's output file, and the sink removes only the very file it created.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -14,7 +19,9 @@
 #include <thread>
 
 #include "audio/AudioFileRead.h"
+#include "audio/FileStream.h"
 #include "audio/Snd_DX9.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace {
 
@@ -34,6 +41,9 @@ std::string ErrorWithWatchdog(const std::function<void()>& open, int32_t& code) 
     } catch (const EAudioReadError& e) {
       text = e.what();
       raised = e.ErrorCode;
+    } catch (const ESndException& e) {
+      text = e.what();
+      raised = int32_t(e.Failure);
     } catch (const std::exception& e) {
       text = std::string("unexpected: ") + e.what();
     }
@@ -88,8 +98,47 @@ TEST_P(NonRegularFiles, AreRefusedAtOnceByTheReaderAndTheInput) {
   EXPECT_EQ(ErrorWithWatchdog([&] { input.SampleBits(); }, code), expected);
 }
 
+TEST_P(NonRegularFiles, AreRefusedAtOnceAsTheSinksOutputAndLeftAsTheyAre) {
+  const std::string path = PathFor(GetParam());
+  struct stat before {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  int32_t code = 0;
+  EXPECT_EQ(ErrorWithWatchdog([&] { TFileStream::Create(path); }, code),
+            "Cannot create file \"" + path + "\". It is not a regular file");
+  EXPECT_EQ(code, int32_t(TSndFailure::CannotCreate));
+  struct stat after {};
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, NonRegularFiles, ::testing::Values("fifo", "folder", "device"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+TEST(CreatedFile, IsRemovedOnlyWhileThePathStillNamesIt) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("out.mp3").toStdString();
+  TFileIdentity created;
+  {
+    auto stream = TFileStream::Create(path);
+    created = stream->Identity();
+  }
+  ASSERT_TRUE(created.Known);
+  // Another file put at the path meanwhile (a new file, then the old one renamed away) stays.
+  ASSERT_EQ(std::rename(path.c_str(), (path + ".old").c_str()), 0);
+  WriteWholeFile(path, "another program's file");
+  EXPECT_FALSE(RemoveIfSameFile(path, created));
+  EXPECT_EQ(ReadWholeFile(path), "another program's file");
+  // A link to the created file is not the file itself.
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  ASSERT_EQ(symlink((path + ".old").c_str(), path.c_str()), 0);
+  EXPECT_FALSE(RemoveIfSameFile(path, created));
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  ASSERT_EQ(std::rename((path + ".old").c_str(), path.c_str()), 0);
+  EXPECT_TRUE(RemoveIfSameFile(path, created));
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
+  EXPECT_FALSE(RemoveIfSameFile("/dev/null", created));
+}
 
 TEST(MissingFile, IsReportedWithTheSystemsReason) {
   int32_t code = 0;

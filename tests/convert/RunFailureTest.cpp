@@ -33,7 +33,8 @@ enum class Bad {
   SourceEmpty,
   OutputFolderRemoved,
   OutputFolderReadOnly,
-  OutputDevFull
+  OutputDevFull,
+  OutputFifo
 };
 
 struct BadCase {
@@ -83,6 +84,11 @@ TEST_P(BadInput, IsNamedInAMessageAndTheRunGoesOn) {
     Tasks[bad]->OutputFile = badFolder + "/bad.mp3";
   }
   if (c.kind == Bad::OutputDevFull) Tasks[bad]->OutputFile = "/dev/full";
+  if (c.kind == Bad::OutputFifo) {
+    // No program reads from it: opening it for writing the usual way would wait forever.
+    Tasks[bad]->OutputFile = badFolder + "/pipe.mp3";
+    ASSERT_EQ(mkfifo(Tasks[bad]->OutputFile.c_str(), 0644), 0);
+  }
 
   switch (c.kind) {
     case Bad::SourceFifo:
@@ -104,10 +110,11 @@ TEST_P(BadInput, IsNamedInAMessageAndTheRunGoesOn) {
                                      fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
       break;
     case Bad::OutputDevFull:
+    case Bad::OutputFifo:
       break;
   }
   const bool namesOutput = c.kind == Bad::OutputFolderRemoved || c.kind == Bad::OutputFolderReadOnly ||
-                           c.kind == Bad::OutputDevFull;
+                           c.kind == Bad::OutputDevFull || c.kind == Bad::OutputFifo;
   const std::string named = namesOutput ? Tasks[bad]->OutputFile : badSource;
 
   std::string firstFileAtSecondTask;
@@ -138,6 +145,11 @@ TEST_P(BadInput, IsNamedInAMessageAndTheRunGoesOn) {
   EXPECT_TRUE(Plays(Tasks[good2]->OutputFile, 2.1));
   if (c.kind == Bad::OutputDevFull) {
     EXPECT_TRUE(IsCharDevice("/dev/full"));
+  } else if (c.kind == Bad::OutputFifo) {
+    struct stat info {};
+    EXPECT_TRUE(stat(Tasks[bad]->OutputFile.c_str(), &info) == 0 && S_ISFIFO(info.st_mode))
+        << "left as it was";
+    EXPECT_TRUE(failure.contains("It is not a regular file")) << failure.toStdString();
   } else {
     EXPECT_FALSE(fs::exists(Tasks[bad]->OutputFile)) << "a task that wrote nothing leaves no file";
   }
@@ -151,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{Bad::SourceEmpty, "SourceEmpty", "cannot be opened"},
                       BadCase{Bad::OutputFolderRemoved, "OutputFolderRemoved", "cannot be created"},
                       BadCase{Bad::OutputFolderReadOnly, "OutputFolderReadOnly", "cannot be created"},
-                      BadCase{Bad::OutputDevFull, "OutputDevFull", "no space is left"}),
+                      BadCase{Bad::OutputDevFull, "OutputDevFull", "cannot be created"},
+                      BadCase{Bad::OutputFifo, "OutputFifo", "cannot be created"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.name); });
 
 TEST_P(DamagedSource, BetweenTwoGoodFilesIsNamedWhenItCannotBeConverted) {
@@ -170,12 +183,20 @@ TEST_P(DamagedSource, BetweenTwoGoodFilesIsNamedWhenItCannotBeConverted) {
   ASSERT_FALSE(messages.isEmpty());
   const QString end = messages.last();
   for (int i = 0; i + 1 < messages.size(); ++i) {
-    EXPECT_EQ(responder.kinds[i], mkError);
+    EXPECT_TRUE(responder.kinds[i] == mkError || responder.kinds[i] == mkWarning) << responder.kinds[i];
     EXPECT_TRUE(messages[i].contains(QString::fromStdString("\"" + damagedPath + "\"")))
         << messages[i].toStdString();
   }
   if (messages.size() == 1) {
     EXPECT_EQ(end, EndMessage(StrAllConverted));
+    EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
+  } else if (responder.kinds[0] == mkWarning) {
+    // Far less audio than the file states: converted in part, and what is there plays.
+    EXPECT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains("looks cut or damaged")) << messages[0].toStdString();
+    EXPECT_EQ(end,
+              EndMessage("The conversion has finished, but 1 of 3 files was converted only in part (cut or "
+                         "damaged)."));
     EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
   } else {
     EXPECT_EQ(messages.size(), 2);
@@ -201,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Copies, DamagedSource,
 
 using DamagedSourceRun = RunFixture;
 
-TEST_F(DamagedSourceRun, ADecoderThatRunsAwayIsReportedAsDamagedAndItsPartPlays) {
+TEST_F(DamagedSourceRun, ADecoderThatRunsAwayIsReportedAsDamagedAndLeavesNoNoise) {
   TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
   const int good1 = AddTask(CopyOfTestFile("ra144.rm", "good1.rm"));
   const std::string damagedPath = sourceDir + "/runaway.rm";
@@ -221,11 +242,9 @@ TEST_F(DamagedSourceRun, ADecoderThatRunsAwayIsReportedAsDamagedAndItsPartPlays)
   // Named by its name where the library's own text gives the whole path.
   EXPECT_TRUE(message.startsWith("The file \"runaway.rm\" is damaged (")) << message.toStdString();
   EXPECT_TRUE(message.contains(QString::fromStdString("\"" + damagedPath + "\""))) << message.toStdString();
-  EXPECT_TRUE(message.endsWith(").\nIts MP3 file is incomplete.")) << message.toStdString();
-  const DecodedMedia part = DecodeMedia(Tasks[damaged]->OutputFile);
-  ASSERT_TRUE(part.ok) << part.error;
-  EXPECT_GT(part.DecodedSeconds(), 0.0);
-  EXPECT_LT(part.DecodedSeconds(), 2 * 18.3 + 60 + 1);
+  EXPECT_TRUE(message.endsWith("18 seconds it holds.).")) << message.toStdString();
+  // What the decoder made of the damage is noise: nothing of it is kept.
+  EXPECT_FALSE(fs::exists(Tasks[damaged]->OutputFile));
   EXPECT_TRUE(Plays(Tasks[good1]->OutputFile, 2.0));
   EXPECT_TRUE(Plays(Tasks[good2]->OutputFile, 2.1));
 }

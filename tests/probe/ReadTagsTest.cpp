@@ -216,6 +216,20 @@ TEST_F(ReadTagsTest, Id3v1FieldsAreTrimmedAndDecoded) {
   EXPECT_EQ(tags.TagAlbum, nullptr);
   EXPECT_EQ(tags.TagGenre, nullptr) << "genre 255 is none";
 
+  // UTF-8 cut by its writer at the field's 30th byte, inside a character: the whole characters stay.
+  const std::string music =
+      "Caf\xC3\xA9 \xE9\x9F\xB3\xE6\xA5\xBD \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
+  Id3v1Fields cut;
+  cut.title = (music + " \xE9\x9F\xB3\xE6\xA5\xBD").substr(0, 30);  // ends in 1 of 3 bytes
+  cut.artist = (music + "abc\xE9\x9F\xB3").substr(0, 30);           // ends in 2 of 3 bytes
+  cut.album = "Latin-1 at the end:  caf\xE9 caf\xE9";               // full, and no UTF-8 at all
+  ASSERT_EQ(cut.title.size(), 30u);
+  TTagInfo cutTags;
+  ASSERT_EQ(getid3_id3v1(Make("cut.mp3", std::string(300, 'x') + Id3v1Tag(cut)).c_str(), &cutTags), 0);
+  EXPECT_EQ(Text(cutTags.TagTitle), music + " \xE9\x9F\xB3");
+  EXPECT_EQ(Text(cutTags.TagArtist), music + "abc");
+  EXPECT_EQ(Text(cutTags.TagAlbum), "Latin-1 at the end:  caf\xC3\xA9 caf\xC3\xA9");
+
   TTagInfo none;
   EXPECT_NE(getid3_id3v1(Make("short.rm", "TAG").c_str(), &none), 0);
   EXPECT_NE(getid3_id3v1(Make("notag.rm", std::string(200, 'T')).c_str(), &none), 0);

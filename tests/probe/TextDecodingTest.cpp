@@ -23,6 +23,16 @@ TEST(TextDecodingTest, LegacyBytesAreWindows1252) {
   EXPECT_EQ(TagBytesToUtf8("Caf\xC3\xA9"), "Caf\xC3\xA9") << "UTF-8 stays as it is";
 }
 
+TEST(TextDecodingTest, AFullFieldMayEndInsideAUtf8Character) {
+  EXPECT_EQ(FullFieldBytesToUtf8("\xD0\x9C\xD0\xB8\xD1"), "\xD0\x9C\xD0\xB8") << "1 of 2 bytes dropped";
+  EXPECT_EQ(FullFieldBytesToUtf8("\xC3\xA9 \xF0\x9F\x8E"), "\xC3\xA9 ") << "3 of 4 bytes dropped";
+  EXPECT_EQ(FullFieldBytesToUtf8("\xC3\xA9 \xE9\x9F\xB3"), "\xC3\xA9 \xE9\x9F\xB3") << "whole UTF-8 stays";
+  // ASCII before a last high byte is no sign of UTF-8: Windows-1252 keeps its letter.
+  EXPECT_EQ(FullFieldBytesToUtf8("Caf\xE9"), "Caf\xC3\xA9");
+  // Invalid UTF-8 before the end: the whole field is Windows-1252.
+  EXPECT_EQ(FullFieldBytesToUtf8("\xE9t\xE9 \xC3\xA9\xC3"), "\xC3\xA9t\xC3\xA9 \xC3\x83\xC2\xA9\xC3\x83");
+}
+
 TEST(TextDecodingTest, Utf16LittleEndian) {
   using namespace std::string_literals;
   EXPECT_EQ(Utf16LeToUtf8("P\0h\0"s), "Ph");

@@ -14,7 +14,8 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 
 std::string SourceDir() { return EnvOr("TOLVANE_SOURCE_DIR", TOLVANE_SOURCE_DIR); }
 std::string TestDataDir() { return SourceDir() + "/tests/data"; }
-std::string SamplesDir() { return SourceDir() + "/../shared/samples"; }
+// A worktree outside the workspace root names the samples folder in TOLVANE_SAMPLES_DIR.
+std::string SamplesDir() { return EnvOr("TOLVANE_SAMPLES_DIR", SourceDir() + "/../shared/samples"); }
 std::string BinDir() { return EnvOr("TOLVANE_BIN_DIR", TOLVANE_BIN_DIR); }
 std::string TestDataFile(const std::string& name) { return TestDataDir() + "/" + name; }
 

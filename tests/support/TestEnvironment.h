@@ -8,7 +8,7 @@
 // The repository, the committed test media, and the third-party samples beside the repository.
 std::string SourceDir();
 std::string TestDataDir();  // tests/data
-std::string SamplesDir();   // ../shared/samples
+std::string SamplesDir();   // ../shared/samples, or TOLVANE_SAMPLES_DIR
 std::string BinDir();       // where the programs and their data files are built
 std::string TestDataFile(const std::string& name);
 // A third-party sample of ../shared/samples, or empty when that folder is not beside the clone.

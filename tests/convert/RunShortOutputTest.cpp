@@ -1,0 +1,57 @@
+// A file cut by a failed download converts to far less audio than it states: the run says so in a
+// warning naming the file, keeps the MP3 of what is there, and does not claim full success.
+#include <QFileInfo>
+#include <filesystem>
+
+#include "tests/convert/RunFixture.h"
+#include "tests/support/CutMusic.h"
+#include "tests/support/MediaReader.h"
+#include "ui/lang.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using ShortOutputRun = RunFixture;
+
+double PlayedSeconds(const std::string& mp3) {
+  const DecodedMedia media = DecodeMedia(mp3);
+  return media.ok ? media.DecodedSeconds() : -1;
+}
+
+}  // namespace
+
+TEST_F(ShortOutputRun, ACutFileIsWarnedOfAndTheEndMessageCountsIt) {
+  const int good1 = AddTask(CopyOfTestFile("ra144.rm", "good1.rm"));
+  const std::string cut = MakeCutMusic(sourceDir, "cut.rm");
+  if (cut.empty()) GTEST_SKIP() << "the firstrun.rm sample or the ffmpeg tool is missing";
+  const int partial = AddTask(cut);
+  EXPECT_NEAR(Tasks[partial]->Duration / 1e7, 182.0, 0.1) << "the header states the whole recording";
+  const int good2 = AddTask(CopyOfTestFile("aac.rm", "good2.rm"));
+  driver.Answer(StrOK).Answer(StrNo);
+
+  Run();
+
+  ASSERT_EQ(driver.messages.size(), 2) << driver.messages.join(" | ").toStdString();
+  EXPECT_EQ(driver.kinds[0], mkWarning);
+  EXPECT_EQ(driver.messages[0], QString::fromStdString("The file \"" + cut +
+                                                       "\" looks cut or damaged: its MP3 file holds only its "
+                                                       "first 0:18 of 0:03:02."));
+  EXPECT_EQ(
+      driver.messages[1],
+      EndMessage(
+          "The conversion has finished, but 1 of 3 files was converted only in part (cut or damaged)."));
+  // The MP3 holds what the file holds; the other tasks are untouched by it.
+  EXPECT_NEAR(PlayedSeconds(Tasks[partial]->OutputFile), 18.1, 0.3);
+  EXPECT_NEAR(PlayedSeconds(Tasks[good1]->OutputFile), 2.0, 0.2);
+  EXPECT_NEAR(PlayedSeconds(Tasks[good2]->OutputFile), 2.1, 0.2);
+}
+
+TEST_F(ShortOutputRun, AFileWithoutAStatedDurationIsNoneOfThis) {
+  // ra144.rm states no duration: its 2 s are all it has, and the run is a success as before.
+  AddTask(CopyOfTestFile("ra144.rm", "unknown.rm"));
+  driver.Answer(StrNo);
+  Run();
+  ASSERT_EQ(driver.messages.size(), 1);
+  EXPECT_EQ(driver.messages[0], EndMessage(StrAllConverted));
+}
