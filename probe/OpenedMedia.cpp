@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <mutex>
 
 #include "MultiRateView.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/mem.h>
 }
 
 namespace {
@@ -20,6 +22,9 @@ constexpr int kIoBufferSize = 32768;
 // QuickTime/MP4 (mov), WAV (wav) and Matroska (matroska, for the tests' lead-in file). Playlist
 // formats (HLS, concat, DASH, ...) open the other files they list, and are left out on purpose.
 constexpr char kFormatWhitelist[] = "rm,asf,mov,wav,matroska";
+// No single FFmpeg allocation for an audio file needs more: a damaged RealAudio header can ask the
+// demuxer for a 2 GB de-interleaving buffer, which is then refused as unreadable.
+constexpr std::size_t kLargestAllocation = 64 * 1024 * 1024;
 // Demuxed packets a multi-rate stream is given to decode something before the next one is tried.
 constexpr int kTrialPackets = 64;
 
@@ -94,6 +99,8 @@ void OpenedMedia::CloseContext() {
 }
 
 int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
+  static std::once_flag capped;
+  std::call_once(capped, [] { av_max_alloc(kLargestAllocation); });
   CloseContext();
   bytes_.reset();
   layout_ = RealMediaLayout();

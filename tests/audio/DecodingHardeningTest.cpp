@@ -250,6 +250,22 @@ TEST_F(DecodingHardening, ASampleRateFieldOfOneHertzTakesLittleMemory) {
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(mp3)));
 }
 
+// A cook header whose sub-packet height and frame size ask the demuxer for a 2 GB de-interleaving
+// buffer (560 MB were touched before the file failed): refused before it is taken.
+TEST_F(DecodingHardening, ACookHeaderAskingForGigabytesTakesLittleMemory) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
+  // Sub-packet height 32767, frame size 65535, sub-packet size 1.
+  const std::string bytes = WithCookInterleaving(ReadWholeFile(sample), 32767, 65535, 1);
+  ASSERT_FALSE(bytes.empty());
+  const std::string source = Write("gigabytes.rm", bytes);
+  const std::string mp3 = Path("gigabytes.mp3");
+  const long before = PeakMemoryKB();
+  const DecodingOutcome outcome = ConvertWithDX9(source, mp3, {"Huge", "", "", "", "", ""});
+  EXPECT_LT(PeakMemoryKB() - before, 60 * 1024) << "kilobytes more at the peak";
+  EXPECT_FALSE(outcome.done);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(mp3)));
+}
+
 TEST(DecodeBound, IsTwiceWhatTheFileStatesOrCanHoldPlusAMinute) {
   constexpr int64_t s = 10000000;
   EXPECT_EQ(DecodeLimitHns(18 * s, 75534, 44100, AV_CODEC_ID_COOK), (2 * 18 + 60) * s);
