@@ -111,6 +111,7 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent), uiCalls_(MainThreadCallQueu
   TRunSlot& slot = *first;
   slots_.push_back(std::move(first));
   ApplyProgressWindowDesign(*MP3Out);
+  lastBitRate_ = MP3Out->BitRate;
   MP3Out->OnDone = [this, &slot](TComponent*) { TaskDone(slot); };
   MP3Out->OnThreadException = [this, &slot](TComponent*, const Exception& e) { OnSinkException(slot, e); };
 
@@ -336,9 +337,9 @@ void TprgFrm::StartNextTask(TRunSlot& slot) {
   const TTaskRecord& task = *Tasks[TaskIndex];
   TMP3Out& sink = *slot.Sink;
   // A bitrate outside the table keeps the previous task's, whichever sink converted it.
-  if (lastStartedSink_ && lastStartedSink_ != &sink) sink.BitRate = lastStartedSink_->BitRate;
+  sink.BitRate = lastBitRate_;
   ApplyTaskToMP3Out(sink, task);
-  lastStartedSink_ = &sink;
+  lastBitRate_ = sink.BitRate;
   if (alone) timeLabel->setText(Q(StrPleaseWait) + " ...");
   slot.Label->SetFullText(Q(StrCurrentFile) + QString("(%1/%2): %3")
                                                   .arg(QString::number(StartedCount),

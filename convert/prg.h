@@ -26,6 +26,7 @@ class MainThreadCallQueue;
 class TDX9In;
 class TElidedLabel;
 class TMP3Out;
+enum TMP3BitRate : int32_t;
 
 // One task converting: its own sink and input, and its file line and bar in the window.
 struct TRunSlot {
@@ -118,7 +119,7 @@ class TprgFrm : public QDialog {
   bool stepDeferred_ = false;                     // a next-task step came while the cancel question was open
   std::vector<std::unique_ptr<TRunSlot>> slots_;  // the run's slots; the first is always there
   int visibleRows_ = 1;
-  TMP3Out* lastStartedSink_ = nullptr;  // a bitrate outside the table keeps this one's
+  TMP3BitRate lastBitRate_{};  // of the task started last: a bitrate outside the table keeps it
   std::deque<std::pair<TRunSlot*, TRunFailure>> failures_;
   std::deque<std::string> failureMessages_;
   bool showingFailure_ = false;
