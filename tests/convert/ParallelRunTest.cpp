@@ -2,6 +2,7 @@
 // Tray acting on every running task, and a damaged file among good ones.
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <filesystem>
 #include <map>
@@ -241,4 +242,55 @@ TEST_F(ParallelRun, ADamagedFileAmongGoodOnesAtTwoIsReportedAndTheOthersConvertW
   ExpectWholeTone(Tasks[good2]->OutputFile, 20.0, 500, "good2");
   ExpectWholeTone(Tasks[good3]->OutputFile, 20.0, 700, "good3");
   if (fs::exists(Tasks[damaged]->OutputFile)) EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
+}
+
+TEST_F(ParallelRun, NoSinkBeyondTheCheckedTasksAndOneAtATimeIsTheDesignedWindowAgain) {
+  DefaultSettings.ParallelTasks = 64;
+  const int first = AddTask(CopyOfTestFile("ra144.rm", "first.rm"));
+  const int second = AddTask(CopyOfTestFile("aac.rm", "second.rm"));
+  QStringList lines;
+  int height = 0;
+  WhenReady two([&] { return prg->RunningSinks().size() == 2; },
+                [&] {
+                  lines = FileLines();
+                  height = prg->height();
+                });
+  driver.Answer(StrNo);
+  Run();
+  ASSERT_TRUE(two.fired);
+  EXPECT_EQ(lines, QStringList({"Current File(1/2): Tone 550", "Current File(2/2): Tone 660"}));
+  EXPECT_EQ(height, 280);
+  EXPECT_EQ(prg->findChildren<QProgressBar*>().size(), 3) << "the total bar and one bar per task";
+
+  DefaultSettings.ParallelTasks = 1;
+  Tasks[second]->Checked = false;
+  QSize during;
+  WhenReady one([&] { return prg->MP3Out->Busy.load(); }, [&] { during = prg->size(); });
+  driver.Answer(StrNo);
+  Run();
+  EXPECT_EQ(during, QSize(318, 230));
+  EXPECT_EQ(prg->findChildren<QProgressBar*>().size(), 2);
+  EXPECT_EQ(FileLines(), QStringList{"Current File(1/1): Tone 550"});
+  EXPECT_TRUE(DecodeMedia(Tasks[first]->OutputFile).ok);
+}
+
+TEST_F(ParallelRun, MoreTasksThanTheScreenHoldsShowWhatFitsAndCountTheRest) {
+  DefaultSettings.ParallelTasks = 12;
+  for (int i = 0; i < 12; ++i) AddTask(LongWav("t" + std::to_string(i) + ".wav", 20));
+  const QRect screen = prg->screen()->availableGeometry();
+  QString more;
+  int height = 0, visibleLines = 0;
+  WhenReady all([&] { return prg->RunningSinks().size() == 12; },
+                [&] {
+                  more = prg->moreLabel->isVisible() ? prg->moreLabel->text() : QString();
+                  height = prg->height();
+                  for (auto* label : prg->findChildren<TElidedLabel*>()) visibleLines += label->isVisible();
+                });
+  driver.Answer(StrNo);
+  Run();
+  ASSERT_TRUE(all.fired);
+  EXPECT_LE(height, screen.height());
+  ASSERT_LT(visibleLines, 12) << "the offscreen screen holds fewer lines";
+  EXPECT_EQ(more, QString("... and %1 more converting").arg(12 - visibleLines));
+  for (int i = 0; i < 12; ++i) EXPECT_TRUE(DecodeMedia(Tasks[i]->OutputFile).ok) << i;
 }
