@@ -25,6 +25,8 @@ class ParallelRun : public RunFixture {
   void SetUp() override {
     RunFixture::SetUp();
     DefaultSettings.ParallelTasks = 3;
+    // A whole batch runs before its end message comes; on a busy machine that takes a while.
+    driver.stepTimeoutMs = 600000;
   }
 
   // Five tasks in list order, each a tone of its own, titled by its file name ("tone0" ...).
