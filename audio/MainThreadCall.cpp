@@ -137,15 +137,6 @@ int MainThreadCallQueue::Process(std::chrono::milliseconds timeout) {
   return ran;
 }
 
-void MainThreadCallQueue::ServeUntil(const std::function<bool()>& done) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    if (RunOne(lock)) continue;
-    if (done()) return;
-    changed_.wait(lock);
-  }
-}
-
 int ProcessMainThreadCalls(int timeoutMs) {
   return MainThreadCallQueue::ForCurrentThread()->Process(std::chrono::milliseconds(timeoutMs));
 }

@@ -35,9 +35,6 @@ class MainThreadCallQueue {
   // On the owner thread: runs the waiting calls; waits up to timeout for the first one. Returns how
   // many ran.
   int Process(std::chrono::milliseconds timeout);
-  // On the owner thread: runs calls as they come until done() is true. done is evaluated under the
-  // queue's lock; whoever changes its answer calls Wake() afterwards.
-  void ServeUntil(const std::function<bool()>& done);
   void Wake();
   // On the owner thread: starts watching the wake-up from the Qt event loop once an application
   // exists on this thread (a no-op otherwise and when already watching).

@@ -210,7 +210,6 @@ void TSndThread::HaltPoint() {
   if (SuspendWhenIdle.load() && !Sink->Busy.load()) idleHalted_ = true;
   while (!TerminateRequest.load() && (idleHalted_ || pauseRequested_.load())) {
     parked_ = true;
-    Sink->ownerCalls_->Wake();  // a Pause may be waiting for this
     haltChanged_.wait(lock);
   }
   parked_ = false;
@@ -307,22 +306,7 @@ bool TSndOutput::CallOnOwnerThread(const std::function<void()>& fn) {
     fn();
     return true;
   }
-  return ownerCalls_->Call(
-      [this, &fn] {
-        ++callsInProgress_;
-        try {
-          fn();
-        } catch (...) {
-          --callsInProgress_;
-          throw;
-        }
-        --callsInProgress_;
-      },
-      this, Worker->TerminateRequest);
-}
-
-bool TSndOutput::OwnerIsRunningOurCall() const {
-  return std::this_thread::get_id() == ownerCalls_->Owner() && callsInProgress_.load() > 0;
+  return ownerCalls_->Call(fn, this, Worker->TerminateRequest);
 }
 
 void TSndOutput::DeliverProgress() {
@@ -395,14 +379,16 @@ void TSndOutput::Stop() {
 
 void TSndOutput::Pause() {
   if (!Busy.load()) return;
+  // Only asks: the worker halts after its current step. The caller never waits for that step, which
+  // may be long (a slow disk), so a window pausing several sinks stays responsive.
   {
     std::lock_guard<std::mutex> lock(Worker->haltMutex_);
     Worker->pauseRequested_ = true;
   }
-  // From inside our own OnProgress/OnDone the worker waits for us; it checks the flag before its
-  // next step. Elsewhere wait until it stands between steps, running its marshalled calls meanwhile.
-  if (OwnerIsRunningOurCall() || std::this_thread::get_id() != ownerCalls_->Owner()) return;
-  ownerCalls_->ServeUntil([this] { return Worker->parked_.load() || Worker->finished_.load(); });
+}
+
+bool TSndOutput::PauseSettled() const {
+  return Worker->pauseRequested_.load() && (Worker->parked_.load() || Worker->finished_.load());
 }
 
 void TSndOutput::Resume() {

@@ -245,8 +245,11 @@ class TSndOutput : public TComponent {
   void Start();
   // The run ends after the current step through the normal finishing path (OnDone fires).
   void Stop();
-  // Halts the worker between steps; returns once no step runs any more. No effect while Idle.
+  // Asks the worker to halt between steps and returns at once: the step in progress, if any, still
+  // ends (PauseSettled tells when it has). No effect while Idle.
   void Pause();
+  // A pause was asked for and the worker now stands between steps.
+  bool PauseSettled() const;
   void Resume();
   TOutputState State() const;
   // Position / Size x 100 rounded half to even, not clamped; 0 without input or with Size 0, -1 for
@@ -285,11 +288,9 @@ class TSndOutput : public TComponent {
   bool CallOnOwnerThread(const std::function<void()>& fn);
   void DeliverProgress();
   void DeliverDone();
-  bool OwnerIsRunningOurCall() const;
 
   std::atomic<TSndInput*> input_{nullptr};
   std::shared_ptr<MainThreadCallQueue> ownerCalls_;
-  std::atomic<int> callsInProgress_{0};  // marshalled calls of this sink running on the owner thread
   bool terminated_ = false;
 };
 

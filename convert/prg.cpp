@@ -20,6 +20,7 @@
 #include "audio/Snd_LAME.h"
 #include "convert/ElidedLabel.h"
 #include "convert/ProgressDesign.h"
+#include "convert/ProgressLayout.h"
 #include "convert/RunProgress.h"
 #include "convert/TaskOutcome.h"
 #include "convert/TaskSettings.h"
@@ -39,6 +40,9 @@ constexpr int kTimerMs = 100;
 constexpr const char* kCannotOpenDevice = "The system cannot open the device or file specified.";
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
+
+// The line under the visible file lines when more tasks run than fit.
+QString MoreRunningText(int count) { return QString("... and %1 more converting").arg(count); }
 
 // "The file exists" as the run means it: something that is not a folder (a folder is no source).
 bool SourceExists(const std::string& path) {
@@ -63,15 +67,12 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent), uiCalls_(MainThreadCallQueu
   setObjectName("prgFrm");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::WindowStaysOnTopHint);
-  setFixedSize(318, 230);
+  setFixedSize(kProgressWidth, kProgressHeight);
   setModal(true);
   // Closing this window while the main window is hidden must not end the program.
   setAttribute(Qt::WA_QuitOnClose, false);
 
   MP3Out = std::make_unique<TMP3Out>();  // raises when the encoder library is missing
-  ApplyProgressWindowDesign(*MP3Out);
-  MP3Out->OnDone = [this](TComponent*) { TaskDone(); };
-  MP3Out->OnThreadException = [this](TComponent*, const Exception& e) { OnSinkException(e); };
 
   timeLabel = new QLabel(this);
   timeLabel->setObjectName("timeLabel");
@@ -88,6 +89,20 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent), uiCalls_(MainThreadCallQueu
   curPrgbar = new QProgressBar(this);
   curPrgbar->setObjectName("curPrgbar");
   curPrgbar->setGeometry(10, 124, 298, 24);
+  moreLabel = new QLabel(this);
+  moreLabel->setObjectName("moreLabel");
+  moreLabel->hide();
+
+  auto first = std::make_unique<TRunSlot>();
+  first->Sink = MP3Out.get();
+  first->Label = fileLabel;
+  first->Bar = curPrgbar;
+  TRunSlot& slot = *first;
+  slots_.push_back(std::move(first));
+  ApplyProgressWindowDesign(*MP3Out);
+  lastBitRate_ = MP3Out->BitRate;
+  MP3Out->OnDone = [this, &slot](TComponent*) { TaskDone(slot); };
+  MP3Out->OnThreadException = [this, &slot](TComponent*, const Exception& e) { OnSinkException(slot, e); };
 
   hideBtn = new QPushButton(Q(StrHideToTray), this);
   hideBtn->setObjectName("hideBtn");
@@ -119,7 +134,7 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent), uiCalls_(MainThreadCallQueu
   failureTimer_ = new QTimer(this);
   failureTimer_->setInterval(0);
   failureTimer_->setSingleShot(true);
-  connect(failureTimer_, &QTimer::timeout, this, [this] { TaskFailed(); });
+  connect(failureTimer_, &QTimer::timeout, this, [this] { HandleFailures(); });
 
   if (!prgFrm) prgFrm = this;
 }
@@ -129,8 +144,10 @@ TprgFrm::~TprgFrm() {
   // A failure the worker is handing over now is dropped, so the worker can end.
   abandonCalls_ = true;
   uiCalls_->Cancel(this);
-  MP3Out.reset();  // ends the worker; a run in progress is finalised
-  CurrentInput.reset();
+  // The sinks end first (a run in progress is finalised), then the inputs they read from.
+  for (auto& slot : slots_) slot->OwnSink.reset();
+  MP3Out.reset();
+  for (auto& slot : slots_) slot->CurrentInput.reset();
   if (runLoop_) runLoop_->quit();
 }
 
@@ -160,10 +177,13 @@ void TprgFrm::RunConversion() {
     ShowMessageBox(mkQuestion, std::string(StrNoTaskChecked) + "\n " + StrNothingToConvert, StrHelp, StrOK);
     return;
   }
+  PrepareSlots(std::min(ParallelTaskCount(DefaultSettings.ParallelTasks), count));
   timeLabel->setText(Q(StrPleaseWait) + "...");
-  fileLabel->SetFullText(QString());
+  for (auto& slot : slots_) {
+    slot->Label->SetFullText(QString());
+    slot->Bar->setValue(0);
+  }
   totalPrgBar->setValue(0);
-  curPrgbar->setValue(0);
   Timer1->start();
   TotalDuration = total;
   CheckedCount = count;
@@ -177,7 +197,8 @@ void TprgFrm::RunConversion() {
   finishedTasks_ = 0;
   failedTasks_ = 0;
   partialTasks_ = 0;
-  failure_.reset();
+  failures_.clear();
+  failureMessages_.clear();
   running_ = true;
 
   // A finished window still shown from the tray, or a minimised one, opens anew as the run's window.
@@ -194,6 +215,83 @@ void TprgFrm::RunConversion() {
   runLoop_ = nullptr;
 }
 
+void TprgFrm::PrepareSlots(int count) {
+  count = std::max(1, count);
+  // Sinks beyond this run's count go: no idle worker waits for tasks that will not come.
+  while (int(slots_.size()) > count) {
+    std::unique_ptr<TRunSlot> slot = std::move(slots_.back());
+    slots_.pop_back();
+    slot->OwnSink.reset();
+    slot->CurrentInput.reset();
+    slot->Label->hide();
+    slot->Bar->hide();
+    slot->Label->deleteLater();
+    slot->Bar->deleteLater();
+  }
+  while (int(slots_.size()) < count) {
+    auto slot = std::make_unique<TRunSlot>();
+    const QString number = QString::number(slots_.size() + 1);
+    slot->OwnSink = std::make_unique<TMP3Out>();  // the encoder library is already loaded: only counted
+    slot->Sink = slot->OwnSink.get();
+    ApplyProgressWindowDesign(*slot->Sink);
+    TRunSlot& ref = *slot;
+    slot->Sink->OnDone = [this, &ref](TComponent*) { TaskDone(ref); };
+    slot->Sink->OnThreadException = [this, &ref](TComponent*, const Exception& e) {
+      OnSinkException(ref, e);
+    };
+    slot->Label = new TElidedLabel(this);
+    slot->Label->setObjectName("fileLabel" + number);
+    slot->Bar = new QProgressBar(this);
+    slot->Bar->setObjectName("curPrgbar" + number);
+    slots_.push_back(std::move(slot));
+  }
+
+  int maxHeight = kProgressHeight;
+  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    // The frame's title bar takes its share of the screen too.
+    const int frame = std::max(0, frameGeometry().height() - geometry().height());
+    maxHeight = screen->availableGeometry().height() - std::max(frame, 32);
+  }
+  const TProgressLayout layout = LayoutForRows(count, maxHeight);
+  visibleRows_ = layout.VisibleRows;
+  for (int row = 0; row < count; ++row) {
+    TRunSlot& slot = *slots_[row];
+    slot.Label->setGeometry(10, layout.LabelTop(row), 298, 22);
+    slot.Bar->setGeometry(10, layout.BarTop(row), 298, 24);
+    slot.Label->setVisible(row < visibleRows_);
+    slot.Bar->setVisible(row < visibleRows_);
+  }
+  moreLabel->setGeometry(10, layout.MoreLineTop(), 298, 22);
+  moreLabel->setVisible(layout.MoreLine);
+  moreLabel->clear();
+  for (QPushButton* button : {hideBtn, pauseBtn, cancelBtn}) button->move(button->x(), layout.ButtonsTop());
+  setFixedSize(kProgressWidth, layout.Height);
+}
+
+TRunSlot* TprgFrm::FreeSlot() const {
+  for (const auto& slot : slots_)
+    if (slot->TaskIndex < 0) return slot.get();
+  return nullptr;
+}
+
+bool TprgFrm::AnyTaskRunning() const {
+  return std::any_of(slots_.begin(), slots_.end(), [](const auto& slot) { return slot->TaskIndex >= 0; });
+}
+
+std::vector<TMP3Out*> TprgFrm::RunningSinks() const {
+  std::vector<TMP3Out*> sinks;
+  for (const auto& slot : slots_)
+    if (slot->TaskIndex >= 0) sinks.push_back(slot->Sink);
+  return sinks;
+}
+
+void TprgFrm::UpdateMoreLine() {
+  if (!moreLabel->isVisible()) return;
+  int hidden = 0;
+  for (size_t row = size_t(visibleRows_); row < slots_.size(); ++row) hidden += slots_[row]->TaskIndex >= 0;
+  moreLabel->setText(hidden > 0 ? MoreRunningText(hidden) : QString());
+}
+
 void TprgFrm::NextTaskStep() {
   Timer1->stop();
   // The cancel question is open: its answer decides whether the run goes on.
@@ -201,154 +299,196 @@ void TprgFrm::NextTaskStep() {
     stepDeferred_ = true;
     return;
   }
-  if (CancelFlag) {
-    EndConversionRun();
-    return;
-  }
-  ++TaskIndex;
-  if (TaskIndex == 0) {
-    StartedCount = 0;
-    RunStartTime = QDateTime::currentDateTimeUtc();
-  }
   const int32_t count = int32_t(Tasks.size());
-  while (TaskIndex < count && !Tasks[TaskIndex]->Checked) ++TaskIndex;
-  if (TaskIndex >= count) {
-    EndConversionRun();
-    return;
+  // Every free slot takes the next checked task in list order.
+  while (!CancelFlag && TaskIndex < count) {
+    TRunSlot* slot = FreeSlot();
+    if (!slot) break;
+    ++TaskIndex;
+    if (TaskIndex == 0) {
+      StartedCount = 0;
+      RunStartTime = QDateTime::currentDateTimeUtc();
+    }
+    while (TaskIndex < count && !Tasks[TaskIndex]->Checked) ++TaskIndex;
+    if (TaskIndex >= count) break;
+    ++StartedCount;
+    StartNextTask(*slot);
   }
-  ++StartedCount;
-  StartNextTask();
+  UpdateMoreLine();
+  // The run ends once nothing converts any more; a message still open or queued ends it when it closes.
+  if (!AnyTaskRunning() && !showingFailure_ && failureMessages_.empty()) EndConversionRun();
 }
 
-void TprgFrm::StartNextTask() {
+void TprgFrm::StartNextTask(TRunSlot& slot) {
   // PauseFlag is kept: a pause asked for between two tasks holds the next one too.
   CancelFlag = false;
+  const bool alone = !AnyTaskRunning();
+  slot.TaskIndex = TaskIndex;
   const TTaskRecord& task = *Tasks[TaskIndex];
-  ApplyTaskToMP3Out(*MP3Out, task);
-  timeLabel->setText(Q(StrPleaseWait) + " ...");
-  fileLabel->SetFullText(Q(StrCurrentFile) + QString("(%1/%2): %3")
-                                                 .arg(QString::number(StartedCount),
-                                                      QString::number(CheckedCount),
-                                                      QString::fromStdString(task.Title.str())));
-  curPrgbar->setValue(0);
+  TMP3Out& sink = *slot.Sink;
+  // A bitrate outside the table keeps the previous task's, whichever sink converted it.
+  sink.BitRate = lastBitRate_;
+  ApplyTaskToMP3Out(sink, task);
+  lastBitRate_ = sink.BitRate;
+  if (alone) timeLabel->setText(Q(StrPleaseWait) + " ...");
+  slot.Label->SetFullText(Q(StrCurrentFile) + QString("(%1/%2): %3")
+                                                  .arg(QString::number(StartedCount),
+                                                       QString::number(CheckedCount),
+                                                       QString::fromStdString(task.Title.str())));
+  slot.Bar->setValue(0);
   // A task of unknown length (0) shows a busy bar.
-  curPrgbar->setMaximum(CurrentBarValue(task.Duration));
+  slot.Bar->setMaximum(CurrentBarValue(task.Duration));
 
-  CurrentInput = std::make_unique<TDX9In>();
-  CurrentInput->FileName = task.SourceFile;
-  MP3Out->SetInput(CurrentInput.get());
+  slot.CurrentInput = std::make_unique<TDX9In>();
+  slot.CurrentInput->FileName = task.SourceFile;
+  sink.SetInput(slot.CurrentInput.get());
   try {
     // Opened here, so that the duration and position can be read from the start.
-    CurrentInput->OpenSource();
+    slot.CurrentInput->OpenSource();
   } catch (const Exception& e) {
-    NoteFailure(DescribeFailure(e, TRunStage::Opening));
+    NoteFailure(slot, DescribeFailure(e, TRunStage::Opening));
     return;
   }
   Timer2->start();
   try {
     // A failure while the output is prepared arrives through OnThreadException, on this thread.
-    MP3Out->Start();
+    sink.Start();
   } catch (const Exception& e) {
-    NoteFailure(DescribeFailure(e, TRunStage::Starting));
+    NoteFailure(slot, DescribeFailure(e, TRunStage::Starting));
     return;
   }
-  if (PauseFlag && MP3Out->Busy.load()) {
-    MP3Out->Pause();
+  if (PauseFlag && sink.Busy.load()) {
+    sink.Pause();
     Timer2->stop();
   }
 }
 
-void TprgFrm::TaskDone() {
-  Timer2->stop();
-  const TAudioFileReader* reader = CurrentInput ? CurrentInput->Reader() : nullptr;
+void TprgFrm::TaskDone(TRunSlot& slot) {
+  const TAudioFileReader* reader = slot.CurrentInput ? slot.CurrentInput->Reader() : nullptr;
   DoneDuration += reader ? reader->StreamDuration() : 0;
   ++finishedTasks_;
   // A file that gave far less audio than it states is told, and counted at the end.
-  const TTaskRecord& task = *Tasks[TaskIndex];
-  const auto notice = CancelFlag || !CurrentInput
+  const TTaskRecord& task = *Tasks[slot.TaskIndex];
+  const auto notice = CancelFlag || !slot.CurrentInput
                           ? std::nullopt
-                          : JudgeFinishedTask(*CurrentInput, task.Duration, task.SourceFile, task.OutputFile,
-                                              MP3Out->CreatedFile());
+                          : JudgeFinishedTask(*slot.CurrentInput, task.Duration, task.SourceFile,
+                                              task.OutputFile, slot.Sink->CreatedFile());
   if (notice) ++(notice->Playable ? partialTasks_ : failedTasks_);
-  CurrentInput.reset();
-  ShowCurrentBarFull(curPrgbar);
-  timeLabel->setText(Q(StrPleaseWait) + "...");
+  slot.CurrentInput.reset();
+  slot.TaskIndex = -1;
+  ShowCurrentBarFull(slot.Bar);
+  if (!AnyTaskRunning()) {
+    Timer2->stop();
+    timeLabel->setText(Q(StrPleaseWait) + "...");
+  }
   if (TotalDuration <= 0)
     totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, 0, finishedTasks_, CheckedCount));
   if (!notice) {
     Timer1->start();
     return;
   }
-  // Shown once the sink's worker has been let go; the next task waits for the answer.
-  QTimer::singleShot(0, this, [this, notice = *notice] {
-    ShowMessageBox(notice.Playable ? mkWarning : mkError, notice.Text, StrHelp, StrOK);
-    Timer1->start();
-  });
+  // Shown once the sink's worker has been let go, as a failure's message is: the other tasks go on
+  // behind it, and a task that ran alone lets the next one start after the answer.
+  failureMessages_.push_back({notice->Playable ? mkWarning : mkError, notice->Text});
+  if (AnyTaskRunning()) Timer1->start();
+  failureTimer_->start();
 }
 
-void TprgFrm::OnSinkException(const Exception& e) {
+void TprgFrm::OnSinkException(TRunSlot& slot, const Exception& e) {
   const bool onUiThread = std::this_thread::get_id() == uiCalls_->Owner();
   // Errors inside Start come on this thread; the others on the worker, which must only hand them over.
   const TRunFailure failure = DescribeFailure(e, onUiThread ? TRunStage::Starting : TRunStage::Running);
   if (onUiThread) {
-    NoteFailure(failure);
+    NoteFailure(slot, failure);
     return;
   }
-  uiCalls_->Call([this, &failure] { NoteFailure(failure); }, this, abandonCalls_);
+  uiCalls_->Call([this, &slot, &failure] { NoteFailure(slot, failure); }, this, abandonCalls_);
 }
 
-void TprgFrm::NoteFailure(const TRunFailure& failure) {
-  failure_ = failure;
+void TprgFrm::NoteFailure(TRunSlot& slot, const TRunFailure& failure) {
+  failures_.emplace_back(&slot, failure);
   failureTimer_->start();
 }
 
-void TprgFrm::TaskFailed() {
-  if (!failure_) return;
-  const TRunFailure failure = *failure_;
-  failure_.reset();
-  Timer2->stop();
-  const TTaskRecord& task = *Tasks[TaskIndex];
+void TprgFrm::HandleFailures() {
+  while (!failures_.empty()) {
+    const auto [slot, failure] = failures_.front();
+    failures_.pop_front();
+    TaskFailed(*slot, failure);
+  }
+  ShowFailureMessages();
+}
+
+void TprgFrm::TaskFailed(TRunSlot& slot, const TRunFailure& failure) {
+  if (slot.TaskIndex < 0) return;
+  const TTaskRecord& task = *Tasks[slot.TaskIndex];
   // Once the sink has created the output, a task that delivered no audio leaves nothing behind.
   const bool outputCreated = failure.Stage == TRunStage::Running;
-  const bool wroteAudio = CurrentInput && CurrentInput->Position.load() > 0;
-  if (outputCreated && !wroteAudio) RemoveIfSameFile(task.OutputFile, MP3Out->CreatedFile());
+  const bool wroteAudio = slot.CurrentInput && slot.CurrentInput->Position.load() > 0;
+  if (outputCreated && !wroteAudio) RemoveIfSameFile(task.OutputFile, slot.Sink->CreatedFile());
   const bool partialOutput = outputCreated && wroteAudio && IsPlainFile(task.OutputFile);
   DoneDuration += task.Duration;
   ++finishedTasks_;
   ++failedTasks_;
-  CurrentInput.reset();
-  ShowCurrentBarFull(curPrgbar);
-  timeLabel->setText(Q(StrPleaseWait) + "...");
+  slot.CurrentInput.reset();
+  slot.TaskIndex = -1;
+  ShowCurrentBarFull(slot.Bar);
+  if (!AnyTaskRunning()) {
+    Timer2->stop();
+    timeLabel->setText(Q(StrPleaseWait) + "...");
+  }
   totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, 0, finishedTasks_, CheckedCount));
-  ShowMessageBox(mkError, FailureMessage(failure, task.SourceFile, task.OutputFile, partialOutput), StrHelp,
-                 StrOK);
+  failureMessages_.push_back(
+      {mkError, FailureMessage(failure, task.SourceFile, task.OutputFile, partialOutput)});
+  // The other tasks go on behind the message; a free slot takes the next task.
+  if (AnyTaskRunning()) Timer1->start();
+}
+
+void TprgFrm::ShowFailureMessages() {
+  if (showingFailure_) return;  // the message loop below shows it after the one that is open
+  showingFailure_ = true;
+  while (!failureMessages_.empty()) {
+    const auto [kind, text] = failureMessages_.front();
+    failureMessages_.pop_front();
+    ShowMessageBox(kind, text, StrHelp, StrOK);
+  }
+  showingFailure_ = false;
   Timer1->start();
 }
 
 void TprgFrm::RefreshProgress() {
-  const TAudioFileReader* reader = CurrentInput ? CurrentInput->Reader() : nullptr;
-  if (!reader) return;
-  const int64_t position = reader->StreamPosition();
-  curPrgbar->setValue(std::min(CurrentBarValue(position), curPrgbar->maximum()));
-  totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, position, finishedTasks_, CheckedCount));
-  if (const auto text = RunTimeText(RunStartTime, QDateTime::currentDateTimeUtc(), DoneDuration + position,
-                                    TotalDuration - DoneDuration - position, QLocale::system())) {
+  int64_t positions = 0;
+  bool reading = false;
+  for (const auto& slot : slots_) {
+    const TAudioFileReader* reader = slot->CurrentInput ? slot->CurrentInput->Reader() : nullptr;
+    if (slot->TaskIndex < 0 || !reader) continue;
+    const int64_t position = reader->StreamPosition();
+    slot->Bar->setValue(std::min(CurrentBarValue(position), slot->Bar->maximum()));
+    positions += position;
+    reading = true;
+  }
+  if (!reading) return;
+  totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, positions, finishedTasks_, CheckedCount));
+  if (const auto text = RunTimeText(RunStartTime, QDateTime::currentDateTimeUtc(), DoneDuration + positions,
+                                    TotalDuration - DoneDuration - positions, QLocale::system())) {
     timeLabel->setText(*text);
   }
+  UpdateMoreLine();
   if (TrayIcon->isVisible()) TrayIcon->setToolTip(timeLabel->text() + "\n" + Q(StrTrayHint));
 }
 
 void TprgFrm::PauseClick() {
   if (!running_) return;
+  // Pause only asks each sink to halt after its current step: the window never waits for one.
   if (!PauseFlag) {
     pauseBtn->setText(Q(StrResume));
-    MP3Out->Pause();
+    for (const auto& slot : slots_) slot->Sink->Pause();
     Timer2->stop();
     PauseFlag = true;
   } else {
     pauseBtn->setText(Q(StrPause));
-    MP3Out->Resume();
-    if (MP3Out->Busy.load()) Timer2->start();
+    for (const auto& slot : slots_) slot->Sink->Resume();
+    if (!RunningSinks().empty()) Timer2->start();
     PauseFlag = false;
   }
 }
@@ -365,13 +505,13 @@ void TprgFrm::CancelClick() {
   askingCancel_ = false;
   if (answer == 1 && running_) {
     if (PauseFlag) {
-      MP3Out->Resume();
+      for (const auto& slot : slots_) slot->Sink->Resume();
       PauseFlag = false;
       pauseBtn->setText(Q(StrPause));
     }
     // A pause now would hold the stop for ever.
     pauseBtn->setEnabled(false);
-    MP3Out->Stop();
+    for (const auto& slot : slots_) slot->Sink->Stop();
     CancelFlag = true;
   }
   if (stepDeferred_) {

@@ -1,14 +1,18 @@
 #pragma once
 // The progress window: runs over the checked tasks in list order, converts each into its MP3 file
-// through the one MP3 sink, shows the progress, and lets the user pause, cancel or hide to the tray.
+// (ParallelTasks of them at once, each through its own MP3 sink), shows the progress, and lets the
+// user pause, cancel or hide to the tray.
 #include <QDateTime>
 #include <QDialog>
 #include <QPointer>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "convert/RunMessages.h"
 
@@ -22,6 +26,17 @@ class MainThreadCallQueue;
 class TDX9In;
 class TElidedLabel;
 class TMP3Out;
+enum TMP3BitRate : int32_t;
+
+// One task converting: its own sink and input, and its file line and bar in the window.
+struct TRunSlot {
+  TMP3Out* Sink = nullptr;               // MP3Out for the first slot
+  std::unique_ptr<TDX9In> CurrentInput;  // the task's input, made when it starts
+  std::unique_ptr<TMP3Out> OwnSink;      // the sink of every further slot (ends before its input)
+  int32_t TaskIndex = -1;                // the task converting here; -1 when the slot is free
+  TElidedLabel* Label = nullptr;         // fileLabel for the first slot
+  QProgressBar* Bar = nullptr;           // curPrgbar for the first slot
+};
 
 class TprgFrm : public QDialog {
   Q_OBJECT
@@ -37,6 +52,8 @@ class TprgFrm : public QDialog {
   bool Converting() const { return running_; }
   // The main window, hidden and shown back with the progress window.
   void SetMainWindow(QWidget* window) { mainWindow_ = window; }
+  // The sinks of the tasks converting now, in the order of their lines in the window.
+  std::vector<TMP3Out*> RunningSinks() const;
 
   QLabel* timeLabel = nullptr;
   QProgressBar* totalPrgBar = nullptr;  // percent of the whole run
@@ -45,10 +62,11 @@ class TprgFrm : public QDialog {
   QPushButton* hideBtn = nullptr;
   QPushButton* pauseBtn = nullptr;
   QPushButton* cancelBtn = nullptr;
+  QLabel* moreLabel = nullptr;  // how many more tasks run than the window has lines for
   QSystemTrayIcon* TrayIcon = nullptr;
-  std::unique_ptr<TMP3Out> MP3Out;
-  QTimer* Timer1 = nullptr;  // next-task step, once per arming
-  QTimer* Timer2 = nullptr;  // progress refresh while a task converts
+  std::unique_ptr<TMP3Out> MP3Out;  // the first slot's sink
+  QTimer* Timer1 = nullptr;         // next-task step, once per arming
+  QTimer* Timer2 = nullptr;         // progress refresh while a task converts
 
   // Whether the desktop has a notification area; without one, hiding minimises the windows instead.
   // Replaceable so that both ways can be tried where no tray exists.
@@ -61,18 +79,29 @@ class TprgFrm : public QDialog {
 
  private:
   void NextTaskStep();
-  void StartNextTask();
-  void TaskDone();
+  void StartNextTask(TRunSlot& slot);
+  // Where a converting task ends: finished, or stopped by Cancel (its sink's OnDone).
+  void TaskDone(TRunSlot& slot);
   void RefreshProgress();
   void PauseClick();
   void CancelClick();
   void HideToTray();
   void TrayClick();
   void EndConversionRun();
-  // A task failed: recorded on the user-interface thread; TaskFailed then skips the task.
-  void NoteFailure(const TRunFailure& failure);
-  void TaskFailed();
-  void OnSinkException(const Exception& e);
+  // A task failed: recorded on the user-interface thread; HandleFailures then skips each such task.
+  void NoteFailure(TRunSlot& slot, const TRunFailure& failure);
+  void HandleFailures();
+  // Where a failed task ends: its slot is freed and its message queued.
+  void TaskFailed(TRunSlot& slot, const TRunFailure& failure);
+  // Shows the queued failure messages one after the other; the run goes on behind them.
+  void ShowFailureMessages();
+  void OnSinkException(TRunSlot& slot, const Exception& e);
+
+  // Makes the run's slots (a sink, a file line and a bar each) and fits the window to them.
+  void PrepareSlots(int count);
+  TRunSlot* FreeSlot() const;
+  bool AnyTaskRunning() const;
+  void UpdateMoreLine();
 
   int32_t TaskIndex = -1;
   int32_t StartedCount = 0;
@@ -80,7 +109,6 @@ class TprgFrm : public QDialog {
   int64_t TotalDuration = 0;  // 100-ns units
   int64_t DoneDuration = 0;
   QDateTime RunStartTime;
-  std::unique_ptr<TDX9In> CurrentInput;
   bool PauseFlag = false;
   bool CancelFlag = false;
 
@@ -89,8 +117,13 @@ class TprgFrm : public QDialog {
   int failedTasks_ = 0;
   int partialTasks_ = 0;  // converted only in part: far less audio than the file states
   bool askingCancel_ = false;
-  bool stepDeferred_ = false;  // a next-task step came while the cancel question was open
-  std::optional<TRunFailure> failure_;
+  bool stepDeferred_ = false;                     // a next-task step came while the cancel question was open
+  std::vector<std::unique_ptr<TRunSlot>> slots_;  // the run's slots; the first is always there
+  int visibleRows_ = 1;
+  TMP3BitRate lastBitRate_{};  // of the task started last: a bitrate outside the table keeps it
+  std::deque<std::pair<TRunSlot*, TRunFailure>> failures_;
+  std::deque<std::pair<int, std::string>> failureMessages_;  // kind and text, shown in turn
+  bool showingFailure_ = false;
   QTimer* failureTimer_ = nullptr;
   QEventLoop* runLoop_ = nullptr;
   QPointer<QWidget> mainWindow_;

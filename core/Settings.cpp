@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
+#include <QThread>
+#include <algorithm>
 #include <vector>
 
 #include "Exception.h"
@@ -48,6 +50,8 @@ const IntegerSetting kIntegerSettings[] = {
      [](TDefaultSettings& d, int32_t&, int32_t v) { d.AudioVbrMaxBitrate = v; }},
     {"tips", [](const TDefaultSettings&, int32_t t) { return t; },
      [](TDefaultSettings&, int32_t& t, int32_t v) { t = v; }},
+    {"ParallelTasks", [](const TDefaultSettings& d, int32_t) { return d.ParallelTasks; },
+     [](TDefaultSettings& d, int32_t&, int32_t v) { d.ParallelTasks = v; }},
 };
 
 int32_t DefaultOf(const IntegerSetting& setting) { return setting.get(TDefaultSettings{}, DefaultTips); }
@@ -149,6 +153,11 @@ std::string SettingsFilePath() {
   const std::string application = parts.size() >= 3 ? parts[2] : "Tolvane";
   const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   return (base + '/' + Q(organisation) + '/' + Q(application) + ".ini").toStdString();
+}
+
+int32_t ParallelTaskCount(int32_t setting) {
+  if (setting > 0) return setting;
+  return std::max(1, QThread::idealThreadCount());
 }
 
 void LoadSettings() {

@@ -15,6 +15,8 @@ struct TDefaultSettings {
   bool AudioVBR = false;
   int32_t AudioVbrMinBitrate = 128;
   int32_t AudioVbrMaxBitrate = 256;
+  // How many checked tasks a run converts at once; 0 and below mean one per core.
+  int32_t ParallelTasks = 0;
 };
 
 extern TDefaultSettings DefaultSettings;
@@ -22,6 +24,9 @@ extern int32_t tips;  // below 10000: the tip shown last; 10000 or more: tips ar
 
 // Path of the settings file for RegistryKey under the current XDG_CONFIG_HOME.
 std::string SettingsFilePath();
+
+// ParallelTasks as a count of tasks: the value itself when positive, else the machine's core count.
+int32_t ParallelTaskCount(int32_t setting);
 
 void LoadSettings();
 void SaveSettings();

@@ -133,13 +133,17 @@ TEST(Framework, PauseHaltsBetweenStepsAndStopWaitsForResume) {
   ASSERT_TRUE(PumpUntil([&] { return started.load(); }));
   sink.Pause();
   EXPECT_EQ(sink.State(), TOutputState::Paused);
+  // Pause does not wait for the step in progress; once that has ended no further step runs.
+  ASSERT_TRUE(PumpUntil([&] { return sink.PauseSettled(); }));
   const int steps = sink.Steps;
   PumpFor(150);
   EXPECT_EQ(sink.Steps, steps);
   sink.Resume();
   EXPECT_EQ(sink.State(), TOutputState::Running);
+  EXPECT_FALSE(sink.PauseSettled());
   ASSERT_TRUE(PumpUntil([&] { return sink.Steps > steps + 2; }));
   sink.Pause();
+  ASSERT_TRUE(PumpUntil([&] { return sink.PauseSettled(); }));
   const int pausedAt = sink.Steps;
   sink.Stop();
   PumpFor(150);
@@ -154,6 +158,36 @@ TEST(Framework, PauseHaltsBetweenStepsAndStopWaitsForResume) {
   sink.Pause();
   EXPECT_EQ(sink.State(), TOutputState::Idle);
   sink.Resume();
+}
+
+TEST(Framework, PauseReturnsAtOnceWhileAStepIsStillRunning) {
+  TSineSource source(8000, 2, 440, 60.0);
+  std::mutex gate;
+  std::unique_lock<std::mutex> closed(gate);
+  std::atomic<bool> held{false};
+  source.OnRead = [&](int index) {
+    if (index != 3) return;
+    held = true;
+    std::lock_guard<std::mutex> wait(gate);  // a step as slow as a stalled disk
+  };
+  TCountingSink sink;
+  Recorder rec;
+  rec.Attach(sink);
+  sink.SetInput(&source);
+  sink.Start();
+  ASSERT_TRUE(PumpUntil([&] { return held.load(); }));
+  sink.Pause();  // returns although the worker is stuck inside its step
+  EXPECT_EQ(sink.State(), TOutputState::Paused);
+  EXPECT_FALSE(sink.PauseSettled());
+  closed.unlock();
+  ASSERT_TRUE(PumpUntil([&] { return sink.PauseSettled(); }));
+  const int steps = sink.Steps;
+  PumpFor(100);
+  EXPECT_EQ(sink.Steps, steps);
+  EXPECT_EQ(rec.done, 0);
+  sink.Resume();
+  ASSERT_TRUE(PumpUntil([&] { return rec.done == 1; }));
+  EXPECT_EQ(sink.BytesRead, source.Frames * 4);
 }
 
 TEST(Framework, PauseFromTheProgressHandlerStopsBeforeTheNextStep) {

@@ -202,7 +202,9 @@ TEST_P(DamagedSource, BetweenTwoGoodFilesIsNamedWhenItCannotBeConverted) {
     EXPECT_EQ(messages.size(), 2);
     EXPECT_EQ(end, EndMessage("The conversion has finished, but 1 of 3 files could not be converted."));
     // What is left of the damaged one plays.
-    if (fs::exists(Tasks[damaged]->OutputFile)) EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
+    if (fs::exists(Tasks[damaged]->OutputFile)) {
+      EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
+    }
   }
   RecordProperty("messages", messages.join(" | ").toStdString());
   EXPECT_TRUE(Plays(Tasks[good1]->OutputFile, 2.0));

@@ -84,6 +84,8 @@ void RunFixture::SetUp() {
   DefaultSettings = TDefaultSettings{};
   DefaultSettings.InputFileDir = sourceDir + "/";
   DefaultSettings.OutputFileDir = outputDir + "/";
+  // One task at a time unless a test asks for more: the run as it always was.
+  DefaultSettings.ParallelTasks = 1;
   FreeAllTasks();
   QDesktopServices::setUrlHandler("file", &urls, "open");
   messages = std::make_unique<TmsgFrm>();
@@ -118,7 +120,7 @@ std::string RunFixture::CopyOfTestFile(const std::string& file, const std::strin
   return path;
 }
 
-std::string RunFixture::LongWav(const std::string& name, int seconds, int rate) {
+std::string RunFixture::LongWav(const std::string& name, int seconds, int rate, double hz) {
   const uint32_t frames = uint32_t(seconds) * uint32_t(rate);
   std::string bytes = "RIFF";
   PutLE(bytes, 36 + frames * 2, 4);
@@ -134,7 +136,7 @@ std::string RunFixture::LongWav(const std::string& name, int seconds, int rate) 
   PutLE(bytes, frames * 2, 4);
   bytes.reserve(bytes.size() + frames * 2);
   for (uint32_t i = 0; i < frames; ++i) {
-    const double s = 0.25 * std::sin(2 * M_PI * 440.0 * i / rate);
+    const double s = 0.25 * std::sin(2 * M_PI * hz * i / rate);
     PutLE(bytes, uint32_t(uint16_t(int16_t(std::lround(s * 32767)))), 2);
   }
   const std::string path = sourceDir + "/" + name;

@@ -73,8 +73,8 @@ class RunFixture : public ::testing::Test {
   int AddTask(const std::string& path);
   // A copy of a test file under sourceDir, named name.
   std::string CopyOfTestFile(const std::string& file, const std::string& name);
-  // A 16-bit mono sine file of the given length, written by the test (WAV).
-  std::string LongWav(const std::string& name, int seconds, int rate = 8000);
+  // A 16-bit mono sine file of the given length and tone, written by the test (WAV).
+  std::string LongWav(const std::string& name, int seconds, int rate = 8000, double hz = 440.0);
   // Runs the conversion; the driver answers its modal windows.
   void Run();
   // The fileLabel texts of the last Run.

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <filesystem>
 
+#include "core/Settings.h"
 #include "tests/convert/RunFixture.h"
 #include "tests/support/CutMusic.h"
 #include "tests/support/MediaReader.h"
@@ -21,7 +22,12 @@ double PlayedSeconds(const std::string& mp3) {
 
 }  // namespace
 
-TEST_F(ShortOutputRun, ACutFileIsWarnedOfAndTheEndMessageCountsIt) {
+// One task at a time, and two at once: the warning waits for no other task.
+class ShortOutputRunAt : public RunFixture, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ShortOutputRunAt, ACutFileIsWarnedOfAndTheEndMessageCountsIt) {
+  DefaultSettings.ParallelTasks = GetParam();
+  driver.stepTimeoutMs = 600000;  // a busy machine may take long over the batch
   const int good1 = AddTask(CopyOfTestFile("ra144.rm", "good1.rm"));
   const std::string cut = MakeCutMusic(sourceDir, "cut.rm");
   if (cut.empty()) GTEST_SKIP() << "the firstrun.rm sample or the ffmpeg tool is missing";
@@ -46,6 +52,8 @@ TEST_F(ShortOutputRun, ACutFileIsWarnedOfAndTheEndMessageCountsIt) {
   EXPECT_NEAR(PlayedSeconds(Tasks[good1]->OutputFile), 2.0, 0.2);
   EXPECT_NEAR(PlayedSeconds(Tasks[good2]->OutputFile), 2.1, 0.2);
 }
+
+INSTANTIATE_TEST_SUITE_P(OneAndTwoAtOnce, ShortOutputRunAt, ::testing::Values(1, 2));
 
 TEST_F(ShortOutputRun, AFileWithoutAStatedDurationIsNoneOfThis) {
   // ra144.rm states no duration: its 2 s are all it has, and the run is a success as before.

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
+#include <algorithm>
 #include <functional>
 
 #include "core/Profile.h"
@@ -14,9 +16,10 @@
 
 namespace {
 
-const char* const kAllNames[] = {
-    "InputFileDir",  "OutputFileDir", "AudioSampleRate",    "AudioBitrate",       "AudioBitsPerSample",
-    "AudioChannels", "AudioVBR",      "AudioVbrMinBitrate", "AudioVbrMaxBitrate", "tips"};
+const char* const kAllNames[] = {"InputFileDir", "OutputFileDir",      "AudioSampleRate",
+                                 "AudioBitrate", "AudioBitsPerSample", "AudioChannels",
+                                 "AudioVBR",     "AudioVbrMinBitrate", "AudioVbrMaxBitrate",
+                                 "tips",         "ParallelTasks"};
 
 std::string Documents() {
   return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
@@ -56,7 +59,7 @@ class SettingsTest : public ::testing::Test {
   ScopedConfigHome home;
 };
 
-TEST_F(SettingsTest, FirstStartWritesAllTenValuesWithTheirDefaults) {
+TEST_F(SettingsTest, FirstStartWritesEveryValueWithItsDefault) {
   ASSERT_EQ(SettingsFilePath(), home.SettingsFile());
   LoadSettings();
   EXPECT_EQ(DefaultSettings.InputFileDir, Documents());
@@ -69,10 +72,12 @@ TEST_F(SettingsTest, FirstStartWritesAllTenValuesWithTheirDefaults) {
   EXPECT_EQ(DefaultSettings.AudioVbrMinBitrate, 128);
   EXPECT_EQ(DefaultSettings.AudioVbrMaxBitrate, 256);
   EXPECT_EQ(tips, 0);
+  EXPECT_EQ(DefaultSettings.ParallelTasks, 0);
 
   QSettings stored(QString::fromStdString(home.SettingsFile()), QSettings::IniFormat);
   for (const char* name : kAllNames) EXPECT_TRUE(stored.contains(name)) << name;
-  EXPECT_EQ(stored.allKeys().size(), 10);
+  EXPECT_EQ(stored.allKeys().size(), 11);
+  EXPECT_EQ(stored.value("ParallelTasks").toInt(), 0);
   EXPECT_EQ(stored.value("InputFileDir").toString().toStdString(), Documents());
   EXPECT_EQ(stored.value("AudioBitrate").toInt(), 192);
   EXPECT_EQ(stored.value("AudioVbrMaxBitrate").toInt(), 256);
@@ -204,6 +209,36 @@ TEST_F(SettingsTest, ASettingsFolderThatCannotBeCreatedFallsBack) {
   EXPECT_EQ(DefaultSettings.AudioSampleRate, 44100);
   EXPECT_EQ(tips, 0);
   SaveSettings();  // nothing to write into: no crash, no report
+}
+
+TEST_F(SettingsTest, ParallelTasksReadsLikeTheOtherIntegersAndNonPositiveMeansTheCoreCount) {
+  const int cores = std::max(1, QThread::idealThreadCount());
+  struct Case {
+    const char* line;     // the stored line, empty for a missing value
+    int32_t loaded;       // the setting after the load
+    const char* stored;   // the value in the file after the load
+    int32_t tasksAtOnce;  // what a run makes of it
+  };
+  const Case cases[] = {{"", 0, "0", cores},
+                        {"ParallelTasks=0\n", 0, "0", cores},
+                        {"ParallelTasks=1\n", 1, "1", 1},
+                        {"ParallelTasks=64\n", 64, "64", 64},
+                        {"ParallelTasks=-3\n", -3, "-3", cores},
+                        {"ParallelTasks=abc\n", 0, "0", cores}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    WriteIni(std::string("[General]\nInputFileDir=/in/\nAudioBitrate=96\n") + c.line);
+    DefaultSettings = TDefaultSettings{};
+    DefaultSettings.ParallelTasks = 99;
+    LoadSettings();
+    EXPECT_EQ(DefaultSettings.ParallelTasks, c.loaded);
+    EXPECT_EQ(Stored(home.SettingsFile(), "ParallelTasks"), c.stored);
+    EXPECT_EQ(ParallelTaskCount(DefaultSettings.ParallelTasks), c.tasksAtOnce);
+    EXPECT_EQ(DefaultSettings.AudioBitrate, 96) << "the other values are kept";
+  }
+  DefaultSettings.ParallelTasks = 5;
+  SaveSettings();
+  EXPECT_EQ(Stored(home.SettingsFile(), "ParallelTasks"), "5");
 }
 
 }  // namespace

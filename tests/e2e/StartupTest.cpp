@@ -18,9 +18,17 @@ TEST_F(Startup, FirstStartShowsTheSecondTipAndLeavesEverySetting) {
   ASSERT_FALSE(main.isEmpty());
   ASSERT_NO_FATAL_FAILURE(CloseProgram(*program));
 
-  const QStringList expected = {
-      "AudioBitrate",       "AudioBitsPerSample", "AudioChannels", "AudioSampleRate", "AudioVBR",
-      "AudioVbrMaxBitrate", "AudioVbrMinBitrate", "InputFileDir",  "OutputFileDir",   "tips"};
+  const QStringList expected = {"AudioBitrate",
+                                "AudioBitsPerSample",
+                                "AudioChannels",
+                                "AudioSampleRate",
+                                "AudioVBR",
+                                "AudioVbrMaxBitrate",
+                                "AudioVbrMinBitrate",
+                                "InputFileDir",
+                                "OutputFileDir",
+                                "ParallelTasks",
+                                "tips"};
   QSettings stored(SettingsFile(), QSettings::IniFormat);
   QStringList keys = stored.allKeys();
   keys.sort();
