@@ -17,7 +17,7 @@ packages=(
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
   # The end-to-end tests press keys, click and drag in the program's windows on the virtual display,
   # minimise and restore them through a window manager (twm) and picture the screen when a wait fails.
-  xdotool twm imagemagick
+  xdotool twm xfonts-base imagemagick
 )
 
 missing=()
