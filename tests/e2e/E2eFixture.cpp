@@ -123,7 +123,8 @@ QString E2eTest::WaitForMainWindow(bool expectTip) {
 
 void E2eTest::StartWindowManager() {
   windowManager_ = std::make_unique<WindowManager>(display_);
-  ASSERT_TRUE(windowManager_->Running()) << "twm did not start (scripts/install-deps.sh installs it)";
+  ASSERT_TRUE(windowManager_->Running()) << "twm did not start (scripts/install-deps.sh installs it): "
+                                         << windowManager_->Output().toStdString();
   desktop_.SetPointerFocus(true);
 }
 

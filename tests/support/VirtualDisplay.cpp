@@ -91,12 +91,11 @@ WindowManager::WindowManager(const VirtualDisplay& display) {
   if (!rc.open(QIODevice::WriteOnly) || rc.write(kTwmRc) < 0) return;
   rc.close();
   process_.setProcessEnvironment(display.Environment());
-  process_.setStandardOutputFile(QProcess::nullDevice());
-  process_.setStandardErrorFile(QProcess::nullDevice());
+  process_.setProcessChannelMode(QProcess::MergedChannels);
   process_.start("twm", {"-f", rcFile_});
   if (!process_.waitForStarted(kStartWaitMs)) return;
   // It has taken over the display once its icon manager window exists.
-  const QDeadlineTimer deadline(kStartWaitMs * 3);
+  const QDeadlineTimer deadline(kStartWaitMs * 6);
   while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
     if (!Ask(display.Environment(), "xdotool", {"search", "--name", "^TWM Icon Manager$"}).isEmpty()) {
       running_ = true;
@@ -104,6 +103,14 @@ WindowManager::WindowManager(const VirtualDisplay& display) {
     }
     QThread::msleep(100);
   }
+}
+
+QString WindowManager::Output() {
+  // Its complaints about fonts it lacks are many and harmless; the rest tells why it stopped.
+  QStringList lines;
+  for (const QString& line : QString::fromUtf8(process_.readAll()).split('\n'))
+    if (!line.contains("is lacking") && !line.isEmpty()) lines << line;
+  return lines.join('\n') + (process_.state() == QProcess::Running ? "" : "\n(twm has ended)");
 }
 
 WindowManager::~WindowManager() {

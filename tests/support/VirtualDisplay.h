@@ -37,6 +37,8 @@ class WindowManager {
 
   // True once it manages the display's windows.
   bool Running() const { return running_; }
+  // What it printed (its font warnings left out), for the report of a failed start.
+  QString Output();
 
  private:
   QProcess process_;
