@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -159,6 +160,8 @@ void TmainFrm::CreateControls() {
 
   statusPanel0 = new QLabel(this);
   statusPanel0->setObjectName("statusPanel0");
+  // It names files: a name that looks like markup is shown as it is.
+  statusPanel0->setTextFormat(Qt::PlainText);
   statusPanel0->setMinimumWidth(400);
   statusPanel1 = new QLabel(this);
   statusPanel1->setObjectName("statusPanel1");
@@ -185,9 +188,13 @@ void TmainFrm::CreateControls() {
   TaskList->installEventFilter(this);
 }
 
-bool TmainFrm::CanDoAction() {
+bool TmainFrm::Busy() const {
   const bool converting = prgFrm && (prgFrm->isVisible() || prgFrm->Converting());
-  if (ProbeDone.load(std::memory_order_acquire) && !converting) return true;
+  return !ProbeDone.load(std::memory_order_acquire) || converting;
+}
+
+bool TmainFrm::CanDoAction() {
+  if (!Busy()) return true;
   ShowMessageBox(mkInformation, StrBusy, StrHelp, StrOK);
   return false;
 }
@@ -264,19 +271,16 @@ void TmainFrm::AddRow(int index) {
   if (first) TaskList->setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
 }
 
-bool TmainFrm::AddOneFile(const std::string& path, bool sameSettings) {
+TReadOutcome TmainFrm::AddOneFile(const std::string& path, bool sameSettings) {
   statusPanel0->setText(Q(std::string(StrReadingFileStatus) + ":" + path + " ..."));
   ProbeFile = path;
   ProbeForNewTask = true;
   ProbeResult.store(-1, std::memory_order_relaxed);
   ProbeDone.store(false, std::memory_order_release);
-  bool added = false;
-  if (ReadNewFile(path, sameSettings)) {
-    AddRow(int(Tasks.size()) - 1);
-    added = true;
-  }
+  const TReadOutcome outcome = ReadNewFileOutcome(path, sameSettings);
+  if (outcome == TReadOutcome::Added) AddRow(int(Tasks.size()) - 1);
   statusPanel0->clear();
-  return added;
+  return outcome;
 }
 
 void TmainFrm::AddFiles(bool fromDrop) {
@@ -300,9 +304,15 @@ void TmainFrm::AddFiles(bool fromDrop) {
     files = AddFilesDlg->selectedFiles();
   }
   bool sameSettings = false;
+  bool asked = false;
   for (int i = 0; i < files.size(); ++i) {
-    if (!AddOneFile(files[i].toStdString(), sameSettings)) break;
-    if (i == 0 && files.size() > 1) {
+    // A file that cannot be used has had its message and is skipped: one bad file in an old
+    // collection must not drop the rest. Only a cancelled editor ends the batch.
+    const TReadOutcome outcome = AddOneFile(files[i].toStdString(), sameSettings);
+    if (outcome == TReadOutcome::Cancelled) break;
+    // The question follows the first file that went through the editor, when files are left.
+    if (outcome == TReadOutcome::Added && !asked && i + 1 < files.size()) {
+      asked = true;
       sameSettings = ShowMessageBox(mkQuestion, StrAskSameSettings, StrNo, StrYes) == 1;
     }
   }
@@ -372,11 +382,13 @@ void TmainFrm::ListKeyDown() {
 }
 
 void TmainFrm::ListCheckClick(QListWidgetItem* item) {
-  // During a batch, or with no row selected, the task keeps its mark (the row shows the click until
+  // The box belongs to its own row, selected or not (Space on a row that is current but not
+  // selected toggles it too). During a batch the task keeps its mark (the row shows the click until
   // the list is rebuilt).
-  if (!item || !UpdateButtons()) return;
+  UpdateButtons();
+  if (!item || AddingFiles) return;
   const int row = TaskList->row(item);
-  if (row != SelectedRow() || row < 0 || row >= int(Tasks.size())) return;
+  if (row < 0 || row >= int(Tasks.size())) return;
   Tasks[row]->Checked = item->checkState() == Qt::Checked;
 }
 
@@ -407,6 +419,9 @@ void TmainFrm::ShowAbout() {
 
 void TmainFrm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  // A window restored from the task bar keeps its list, selection and buttons; the window's Show is
+  // a hide followed by a show (also the return from the tray).
+  if (event->spontaneous()) return;
   TaskList->setStyleSheet("QListWidget#TaskList { border: 1px solid white; }");
   taskPanel->setTitle(StrTaskList);
   infoPanel->setTitle(StrConversionSettings);
@@ -501,7 +516,9 @@ void TmainFrm::AddDroppedFiles(const QStringList& paths) {
 bool TmainFrm::eventFilter(QObject* watched, QEvent* event) {
   // The list's own handling (selection, check marks) comes first; ours follows from the event loop.
   if (watched == TaskList->viewport()) {
-    if (event->type() == QEvent::MouseButtonRelease) {
+    // A click is the left button's; the others open nothing.
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
       QTimer::singleShot(0, this, &TmainFrm::ListClick);
     } else if (event->type() == QEvent::MouseButtonDblClick) {
       QTimer::singleShot(0, this, &TmainFrm::ListDoubleClick);

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "ui/ReadNewFile.h"
+
 class QFileDialog;
 class QGroupBox;
 class QLabel;
@@ -24,6 +26,8 @@ class TmainFrm : public QMainWindow {
 
   // True when no file is being read and no conversion runs; otherwise says so and returns false.
   bool CanDoAction();
+  // A file is being read or a conversion runs (what CanDoAction refuses, without its message).
+  bool Busy() const;
   // Adds files as a drop of them would: files only, with an accepted extension, in the given order.
   void AddDroppedFiles(const QStringList& paths);
   // Files named on the command line ("Open with" from a file manager): added like a drop once the
@@ -67,7 +71,7 @@ class TmainFrm : public QMainWindow {
   bool UpdateButtons();
   void RefreshList();
   void AddRow(int index);
-  bool AddOneFile(const std::string& path, bool sameSettings);
+  TReadOutcome AddOneFile(const std::string& path, bool sameSettings);
   void AddFiles(bool fromDrop);
   void RemoveTask();
   void EditTask(int index);

@@ -1,7 +1,6 @@
 #include "app/Startup.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
 #include <memory>
@@ -10,6 +9,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "app/CloseRequests.h"
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/TerminationSignals.h"
 #include "audio/DecoderCheck.h"
@@ -23,21 +24,6 @@ extern "C" {
 #include "ui/lang.h"
 #include "ui/msgbox.h"
 #include "ui/tips.h"
-
-namespace {
-
-// What the command line names: files to add, as a file manager's "Open with" passes them. A name
-// given relative to the working folder (from a terminal) is made whole now: the task's output folder
-// and the stored input folder are taken from it.
-QStringList StartFiles(const QStringList& arguments) {
-  QStringList files;
-  for (int i = 1; i < arguments.size(); ++i) {
-    if (!arguments[i].startsWith('-')) files << QFileInfo(arguments[i]).absoluteFilePath();
-  }
-  return files;
-}
-
-}  // namespace
 
 int RunTolvane(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -86,8 +72,9 @@ int RunTolvane(int argc, char** argv) {
     std::unique_ptr<TTipsFrm> tipsWindow;
     if (tips < 10000) tipsWindow = std::make_unique<TTipsFrm>();
 
-    main->SetStartFiles(StartFiles(QCoreApplication::arguments()));
+    main->SetStartFiles(CommandLineFiles(QCoreApplication::arguments()));
     CloseWindowOnTerminationSignals(main.get());
+    const auto closeRequests = AnswerBlockedCloseRequests(main.get());
     QObject::connect(main.get(), &TmainFrm::Closed, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     main->show();

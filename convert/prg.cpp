@@ -19,6 +19,7 @@
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
 #include "convert/ElidedLabel.h"
+#include "convert/MinimisedPair.h"
 #include "convert/ProgressDesign.h"
 #include "convert/ProgressLayout.h"
 #include "convert/RunProgress.h"
@@ -528,9 +529,9 @@ void TprgFrm::HideToTray() {
     if (mainWindow_) mainWindow_->hide();
     return;
   }
-  // No notification area: an icon could never be clicked, so the windows are minimised instead.
-  showMinimized();
-  if (mainWindow_) mainWindow_->showMinimized();
+  // No notification area: an icon could never be clicked, so the windows are minimised instead, and
+  // restoring either brings back both.
+  MinimiseTogether(this, mainWindow_);
 }
 
 void TprgFrm::TrayClick() {
@@ -545,6 +546,8 @@ void TprgFrm::TrayClick() {
 
 void TprgFrm::EndConversionRun() {
   Timer2->stop();
+  // Minimised without a tray, the outcome would go unseen: the windows come back to show it.
+  RestoreMinimisedTogether(this);
   totalPrgBar->setValue(totalPrgBar->maximum());
   totalPrgBar->repaint();
   const std::string text =

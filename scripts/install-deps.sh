@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev libgl-dev
+  # The main window reads the window manager's close requests from the X connection.
+  libxcb1-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libmp3lame0 libmp3lame-dev
   libgtest-dev googletest
@@ -13,8 +15,9 @@ packages=(
   # Installing and packaging: the desktop validators, dpkg-shlibdeps for the package's Depends,
   # file for its checks, rsvg-convert for scripts/render-icon.sh.
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
-  # The end-to-end tests press keys, click and drag in the program's windows on the virtual display.
-  xdotool
+  # The end-to-end tests press keys, click and drag in the program's windows on the virtual display,
+  # minimise and restore them through a window manager (twm) and picture the screen when a wait fails.
+  xdotool twm xfonts-base imagemagick
 )
 
 missing=()

@@ -55,6 +55,10 @@ bool ShowEditor() {
 void SetProbeThreadFactory(TProbeThreadFactory factory) { threadFactory = factory ? factory : &RealThread; }
 
 bool ReadNewFile(const std::string& path, bool sameSettings) {
+  return ReadNewFileOutcome(path, sameSettings) == TReadOutcome::Added;
+}
+
+TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings) {
   TThreadEndWait probeEnd;
   std::thread probe;
   try {
@@ -67,7 +71,7 @@ bool ReadNewFile(const std::string& path, bool sameSettings) {
     // No probe will run: nothing is being read, so the window must not go on refusing its commands.
     ProbeDone.store(true, std::memory_order_release);
     ShowMessageBox(mkError, kThreadRefused, StrHelp, StrOK);
-    return false;
+    return TReadOutcome::Cancelled;
   }
   RaiseToHighestPriority(probe);
   probeEnd.Wait();
@@ -79,14 +83,14 @@ bool ReadNewFile(const std::string& path, bool sameSettings) {
     case 1:
       ShowMessageBox(mkError, std::string(StrCannotRead) + "\n " + path + "\n" + StrCodecHint, StrHelp,
                      StrOK);
-      return false;
+      return TReadOutcome::Skipped;
     case 2:
       ShowMessageBox(mkWarning, std::string(StrNoAudio) + "\n " + path, StrHelp, StrOK);
-      return false;
+      return TReadOutcome::Skipped;
     default:
-      return false;
+      return TReadOutcome::Skipped;
   }
-  if (!sameSettings && !ShowEditor()) return false;
+  if (!sameSettings && !ShowEditor()) return TReadOutcome::Cancelled;
   StoreTask(true, 0);
-  return true;
+  return TReadOutcome::Added;
 }

@@ -10,6 +10,12 @@
 // True when a task was appended to Tasks (checked). Runs on the user-interface thread.
 bool ReadNewFile(const std::string& path, bool sameSettings);
 
+// What became of one file of a batch: added; skipped because it cannot be read or has no audio (its
+// message has been shown, the batch goes on); or the user cancelled its editor, or no probe thread
+// could be made (the batch ends).
+enum class TReadOutcome { Added, Skipped, Cancelled };
+TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings);
+
 // How the probe thread is made. Like std::thread, it throws std::system_error when the system refuses a
 // thread; a test installs one that does, nullptr restores the real one.
 using TProbeThreadFactory = std::thread (*)(std::function<void()> body);

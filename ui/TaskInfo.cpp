@@ -32,9 +32,9 @@ QString ChannelText(int32_t channels) {
   }
 }
 
-QString BitrateText(const TDefaultSettings& s) {
-  if (s.AudioVBR) return QString::asprintf("%d - %d Kbps, VBR", s.AudioVbrMinBitrate, s.AudioVbrMaxBitrate);
-  return QString::asprintf("%d Kbps, CBR", s.AudioBitrate);
+QString BitrateText(const TTaskRecord& task) {
+  if (task.UseVBR) return QString::asprintf("%d - %d Kbps, VBR", task.VbrMinBitrate, task.VbrMaxBitrate);
+  return QString::asprintf("%d Kbps, CBR", task.Bitrate);
 }
 
 }  // namespace
@@ -93,7 +93,6 @@ void TTaskInfoPanel::ShowTaskInfo(int index) {
     return;
   }
   const TTaskRecord& task = *Tasks[size_t(index)];
-  const TDefaultSettings& defaults = DefaultSettings;
   taskInfo_1->setText(Bold(StrInputFile) + ": <a href=\"bb\"><u>" + RichTextOf(task.SourceFile) + "</u></a>");
   // A long path runs off the panel: its tooltip shows it whole.
   taskInfo_1->setToolTip(QString::fromStdString(task.SourceFile));
@@ -104,9 +103,8 @@ void TTaskInfoPanel::ShowTaskInfo(int index) {
                         "</u></a>");
   else
     taskInfo_2->setText(Bold(StrOutputFile) + ": " + RichTextOf(task.OutputFile));
-  // The settings line describes the current defaults, not the task.
-  TaskInfo_5->setText(Bold(StrMP3Settings) + ": " + ChannelText(defaults.AudioChannels) + ", " +
-                      BitrateText(defaults));
+  // The task's own settings, as its size estimate beside them: the defaults may differ.
+  TaskInfo_5->setText(Bold(StrMP3Settings) + ": " + ChannelText(task.ChannelMode) + ", " + BitrateText(task));
   taskinfo_3->setText(Bold(StrDuration) + ": " + QString::fromStdString(FormatDuration(task.Duration)) +
                       ", " + Bold(StrOutputFileSize) + ": about " +
                       QString::fromStdString(FormatSizeMB(task.EstimatedSize)));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -25,7 +26,8 @@ constexpr int kButtonTop = 164;
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // A long path has no blanks to wrap at: a zero-width space after each "/" lets the label break it.
-QString WithPathBreaks(QString text) { return text.replace('/', QStringLiteral("/\u200B")); }
+constexpr QChar kPathBreak(0x200B);
+QString WithPathBreaks(QString text) { return text.replace('/', QString('/') + kPathBreak); }
 
 // A message longer than the designed label (a long path and a hint) grows the window downwards, so
 // no line of it is lost; only past half the screen is it cut, and its tooltip then holds it whole.
@@ -85,8 +87,16 @@ TmsgFrm::TmsgFrm(QWidget* parent) : QDialog(parent) {
   msgLabel->setWordWrap(true);
   msgLabel->setTextFormat(Qt::PlainText);
   msgLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  // The user may copy a path out of a message.
+  // The user may copy a path out of a message: what is copied loses the label's line-break marks, or
+  // the pasted path would name no file.
   msgLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  if (QClipboard* clipboard = QGuiApplication::clipboard())
+    connect(clipboard, &QClipboard::changed, this, [this, clipboard](QClipboard::Mode mode) {
+      if (!isVisible() || !msgLabel->hasSelectedText()) return;
+      QString copied = clipboard->text(mode);
+      if (!copied.contains(kPathBreak)) return;
+      clipboard->setText(copied.remove(kPathBreak), mode);
+    });
   okBtn = new QPushButton(this);
   okBtn->setObjectName("okBtn");
   okBtn->setGeometry(68, kButtonTop, 90, 28);

@@ -138,8 +138,9 @@ void TTipsFrm::LoadTips() {
 void TTipsFrm::ShowNextTip() {
   if (tips >= kTipsOff) return;
   if (tipList_.empty()) LoadTips();  // shown again after a close released the list
-  // A negative value is never written by the program; it counts as the start.
-  if (tips < 0) tips = 0;
+  // A value below -1 is never written by the program and would give a negative position: it counts
+  // as 0. -1 itself gives position 0, the first tip.
+  if (tips < -1) tips = 0;
   ++tips;
   if (tips >= int32_t(tipList_.size())) tips = 0;
   current_ = tipList_[size_t(tips)];

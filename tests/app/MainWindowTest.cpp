@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "core/Profile.h"
@@ -94,6 +96,30 @@ TEST_F(MainWindowTest, TheStatusBarNamesTheFileBeingRead) {
   WaitForBatch();
   EXPECT_EQ(status.toStdString(), "Reading file: :" + a + " ...");
   EXPECT_TRUE(main->statusPanel0->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, TheStatusBarShowsANameThatLooksLikeMarkupAsItIs) {
+  const std::string a = Input("ra144.rm", "<b>loud.rm");
+  QString shown;
+  QImage rendered, asPlainText;
+  driver.Then(
+      [&](QWidget* window) {
+        QLabel* panel = main->statusPanel0;
+        shown = panel->text();
+        rendered = panel->grab().toImage();
+        // The same panel made to show its text as plain text, then put back.
+        const Qt::TextFormat format = panel->textFormat();
+        panel->setTextFormat(Qt::PlainText);
+        asPlainText = panel->grab().toImage();
+        panel->setTextFormat(format);
+        static_cast<TaddFrm*>(window)->cancelBtn->click();
+      },
+      "TaddFrm");
+  Drop({QString::fromStdString(a)});
+  WaitForBatch();
+  EXPECT_EQ(shown.toStdString(), "Reading file: :" + a + " ...");
+  ASSERT_FALSE(rendered.isNull());
+  EXPECT_TRUE(rendered == asPlainText) << "the status bar does not show the name as plain text";
 }
 
 TEST_F(MainWindowTest, ADropOfAFolderOrAnotherTypeAddsNothingAndLetterCaseIsIgnored) {
@@ -216,6 +242,44 @@ TEST_F(MainWindowTest, ACheckBoxToggledDuringABatchLeavesItsTaskAsItWas) {
   EXPECT_FALSE(Tasks[0]->Checked);
 }
 
+TEST_F(MainWindowTest, SpaceOnTheCurrentRowAfterTabIntoTheListTicksThatRowsTask) {
+  ConfirmEditor();
+  driver.Answer(StrYes);
+  Drop({QString::fromStdString(Input("ra144.rm")), QString::fromStdString(Input("aac.rm"))});
+  WaitForBatch();
+  ASSERT_EQ(Tasks.size(), 2u);
+  main->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+  // Tab from the buttons on round to the list: its first row becomes current, none is selected.
+  main->addFileBtn->setFocus();
+  for (int i = 0; i < 20 && QApplication::focusWidget() != main->TaskList; ++i)
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), main->TaskList);
+  EXPECT_TRUE(main->TaskList->selectedItems().isEmpty());
+  QTest::keyClick(main->TaskList, Qt::Key_Space);
+  QTest::qWait(20);
+  EXPECT_EQ(main->TaskList->item(0)->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(Tasks[0]->Checked);
+  EXPECT_TRUE(Tasks[1]->Checked);
+
+  // Ctrl+click on the selected row unselects it; Space then toggles that row.
+  ClickRow(1);
+  ASSERT_EQ(main->TaskList->selectedItems().size(), 1);
+  QListWidget* list = main->TaskList;
+  const QRect row = list->visualItemRect(list->item(1));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                    QPoint(row.right() - 10, row.center().y()));
+  QTest::qWait(20);
+  ASSERT_TRUE(list->selectedItems().isEmpty());
+  QTest::keyClick(list, Qt::Key_Space);
+  QTest::qWait(20);
+  EXPECT_EQ(list->item(1)->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(Tasks[1]->Checked);
+  EXPECT_FALSE(Tasks[0]->Checked);
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_TRUE(Tasks[1]->Checked);
+}
+
 TEST_F(MainWindowTest, EachShowingResetsTheInformationPanelToTheAddFilesLink) {
   ConfirmEditor();
   Drop({QString::fromStdString(Input("ra144.rm"))});
@@ -256,6 +320,30 @@ TEST_F(MainWindowTest, AClickOnTheEmptyListOpensTheOpenDialogAtTheInputFolder) {
   WaitUntil([this] { return driver.Remaining() == 0 && !main->IsAddingFiles(); });
   EXPECT_EQ(folder, workDir.path());
   EXPECT_EQ(mode, QFileDialog::ExistingFiles);
+  EXPECT_TRUE(main->addFileBtn->isEnabled());
+}
+
+TEST_F(MainWindowTest, OnlyTheLeftButtonOnTheEmptyListOpensTheOpenDialog) {
+  // Every open dialog that shows is counted and cancelled, however many there are.
+  int dialogs = 0;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      ++dialogs;
+      dialog->reject();
+    }
+  });
+  watcher.start(10);
+  const auto clickAndSettle = [&](Qt::MouseButton button) {
+    QTest::mouseClick(main->TaskList->viewport(), button, {}, QPoint(20, 8));
+    QTest::qWait(50);
+    WaitUntil([this] { return !main->IsAddingFiles() && !QApplication::activeModalWidget(); });
+  };
+  clickAndSettle(Qt::RightButton);
+  clickAndSettle(Qt::MiddleButton);
+  EXPECT_EQ(dialogs, 0);
+  clickAndSettle(Qt::LeftButton);
+  EXPECT_EQ(dialogs, 1);
   EXPECT_TRUE(main->addFileBtn->isEnabled());
 }
 
@@ -388,17 +476,58 @@ TEST_F(MainWindowTest, FiveHundredDroppedFilesAreAllAdded) {
   EXPECT_EQ(Tasks[499]->OutputFile, work + "part499.mp3");
 }
 
-TEST_F(MainWindowTest, AFileThatVanishesBeforeItIsReadEndsTheBatchWithAMessage) {
-  const std::string a = Input("ra144.rm"), b = Input("aac.rm");
+TEST_F(MainWindowTest, AFileThatVanishesBeforeItIsReadIsToldAndSkipped) {
+  const std::string a = Input("ra144.rm"), b = Input("aac.rm"), c = Input("ac3-stereo.rm");
   ConfirmEditor([&](TaddFrm*) { std::filesystem::remove(b); });
   driver.Answer(StrYes).Answer(StrOK);
-  Drop({QString::fromStdString(a), QString::fromStdString(b)});
+  Drop({QString::fromStdString(a), QString::fromStdString(b), QString::fromStdString(c)});
   WaitForBatch();
   ASSERT_EQ(driver.messages.size(), 2);
   EXPECT_TRUE(
       driver.messages[1].startsWith(QString(StrCannotRead) + "\n " + QString::fromStdString(b) + "\n"));
-  ASSERT_EQ(Tasks.size(), 1u);
+  ASSERT_EQ(Tasks.size(), 2u);
   EXPECT_EQ(Tasks[0]->SourceFile, a);
+  EXPECT_EQ(Tasks[1]->SourceFile, c);
+}
+
+TEST_F(MainWindowTest, AnUnreadableFileAndOneWithoutAudioAreToldSkippedAndTheBatchGoesOn) {
+  const std::string first = Input("ra144.rm"), broken = work + "broken.rm", silent = Input("video-only.rm");
+  WriteWholeFile(broken, "not a RealMedia file at all");
+  const std::string fourth = Input("aac.rm"), fifth = Input("ac3-stereo.rm");
+  ConfirmEditor();
+  driver.Answer(StrYes).Answer(StrOK).Answer(StrOK);
+  Drop({QString::fromStdString(first), QString::fromStdString(broken), QString::fromStdString(silent),
+        QString::fromStdString(fourth), QString::fromStdString(fifth)});
+  WaitForBatch();
+  // The messages are those of a single file, unchanged.
+  ASSERT_EQ(driver.messages.size(), 3);
+  EXPECT_EQ(driver.messages[1],
+            QString(StrCannotRead) + "\n " + QString::fromStdString(broken) + "\n" + StrCodecHint);
+  EXPECT_EQ(driver.kinds[1], mkError);
+  EXPECT_EQ(driver.messages[2], QString(StrNoAudio) + "\n " + QString::fromStdString(silent));
+  EXPECT_EQ(driver.kinds[2], mkWarning);
+  ASSERT_EQ(Tasks.size(), 3u);
+  EXPECT_EQ(Tasks[0]->SourceFile, first);
+  EXPECT_EQ(Tasks[1]->SourceFile, fourth);
+  EXPECT_EQ(Tasks[2]->SourceFile, fifth);
+  EXPECT_EQ(RowTexts().size(), 3);
+  EXPECT_TRUE(main->addFileBtn->isEnabled());
+}
+
+TEST_F(MainWindowTest, AfterAnUnreadableFirstFileTheNextGetsTheEditorAndTheQuestion) {
+  const std::string broken = work + "broken.rm";
+  WriteWholeFile(broken, "not a RealMedia file at all");
+  const std::string second = Input("ra144.rm"), third = Input("aac.rm");
+  driver.Answer(StrOK);
+  ConfirmEditor();
+  driver.Answer(StrYes);
+  Drop({QString::fromStdString(broken), QString::fromStdString(second), QString::fromStdString(third)});
+  WaitForBatch();
+  ASSERT_EQ(driver.messages.size(), 2);
+  EXPECT_EQ(driver.messages[1], StrAskSameSettings);
+  ASSERT_EQ(Tasks.size(), 2u);
+  EXPECT_EQ(Tasks[0]->SourceFile, second);
+  EXPECT_EQ(Tasks[1]->SourceFile, third);
 }
 
 TEST_F(MainWindowTest, NamesWithALineBreakOrBytesThatAreNotUtf8DoNoHarm) {

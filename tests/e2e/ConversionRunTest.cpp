@@ -1,27 +1,12 @@
 // A conversion long enough to act during it: a session's end (SIGTERM closes the main window) is
 // refused while it runs, and the run goes on until the user cancels it.
-#include <QFile>
-#include <QProcess>
-
 #include "tests/e2e/E2eFixture.h"
-
-namespace {
-
-// Ten minutes of AC-3 in RealMedia, made with the ffmpeg tool: the run lasts several seconds.
-bool MakeLongRecording(const QString& path) {
-  QProcess ffmpeg;
-  ffmpeg.start("ffmpeg", {"-loglevel", "error", "-f", "lavfi", "-i", "sine=frequency=440:duration=600", "-ac",
-                          "2", "-c:a", "ac3", "-b:a", "96k", "-metadata", "title=Long Recording", path});
-  return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0 && QFile::exists(path);
-}
-
-}  // namespace
 
 class ConversionRun : public E2eTest {};
 
 TEST_F(ConversionRun, ClosingIsRefusedWhileConvertingAndTheRunGoesOnUntilCancelled) {
   const QString recording = MediaPath("long.rm");
-  ASSERT_TRUE(MakeLongRecording(recording));
+  ASSERT_TRUE(MakeRecording(recording, 600));  // the run lasts several seconds
   StoreSetting("tips", 10000);
   auto program = StartProgram({recording});
   const QString main = WaitForMainWindow(/*expectTip=*/false);

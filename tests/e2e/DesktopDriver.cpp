@@ -12,6 +12,7 @@ namespace {
 constexpr int kPollMs = 100;
 constexpr int kToolMs = 10000;
 constexpr int kKeyPauseMs = 300;
+ProgramRun* latestRun = nullptr;
 
 // Polls until done() or the deadline; returns done()'s last answer.
 template <typename Done>
@@ -87,8 +88,68 @@ QRect DesktopDriver::Geometry(const QString& window) const {
 }
 
 void DesktopDriver::Focus(const QString& window) const {
+  if (pointerFocus_) Run({"mousemove", "--sync", "--window", window, "40", "40"});
   // Without a window manager the keyboard stays where it was when a dialog closes: it is given here.
   Run({"windowfocus", "--sync", window});
+}
+
+bool DesktopDriver::Minimise(const QString& window) const {
+  Run({"windowminimize", "--sync", window});
+  return PollUntil(kWaitMs, [&] { return !Viewable(window); });
+}
+
+bool DesktopDriver::Restore(const QString& window) const {
+  Run({"windowmap", "--sync", window});
+  return PollUntil(kWaitMs, [&] { return Viewable(window); });
+}
+
+bool DesktopDriver::Viewable(const QString& window) const {
+  QProcess info;
+  info.setProcessEnvironment(environment_);
+  info.start("xwininfo", {"-id", window});
+  if (!info.waitForFinished(kToolMs)) EndProcess(info);
+  return QString::fromUtf8(info.readAllStandardOutput()).contains("Map State: IsViewable");
+}
+
+int DesktopDriver::StackingPosition(const QString& window) const {
+  // The window's top-level ancestor (the window manager's frame), then its place among the root's
+  // children, which X lists from the bottom up.
+  const auto tree = [&](const QStringList& arguments) {
+    QProcess info;
+    info.setProcessEnvironment(environment_);
+    info.start("xwininfo", arguments);
+    if (!info.waitForFinished(kToolMs)) EndProcess(info);
+    return QString::fromUtf8(info.readAllStandardOutput());
+  };
+  const auto idAfter = [](const QString& text, const QString& label) {
+    const int at = text.indexOf(label);
+    return at < 0 ? 0UL : text.mid(at + label.size()).section(' ', 0, 0).trimmed().toULong(nullptr, 16);
+  };
+  unsigned long current = window.toULong();
+  for (int depth = 0; depth < 10; ++depth) {
+    const QString text = tree({"-id", QString::number(current), "-tree"});
+    const unsigned long root = idAfter(text, "Root window id: ");
+    const unsigned long parent = idAfter(text, "Parent window id: ");
+    if (parent == 0) return -1;
+    if (parent == root) break;
+    current = parent;
+  }
+  const QString hex = "0x" + QString::number(current, 16) + " ";
+  // xwininfo lists the root's children from the top down.
+  QStringList frames;
+  for (const QString& line : tree({"-root", "-children"}).split('\n'))
+    if (line.trimmed().startsWith("0x")) frames << line.trimmed();
+  for (int i = 0; i < frames.size(); ++i)
+    if (frames[i].startsWith(hex)) return int(frames.size()) - 1 - i;
+  return -1;
+}
+
+bool DesktopDriver::RequestClose(const QString& window) const {
+  QProcess tool;
+  tool.setProcessEnvironment(environment_);
+  tool.start(QString::fromStdString(BinDir() + "/tolvane-test-closerequest"), {window});
+  if (!tool.waitForFinished(kToolMs)) EndProcess(tool);
+  return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }
 
 void DesktopDriver::Keys(const QString& window, const QStringList& keys) const {
@@ -139,6 +200,11 @@ void DesktopDriver::Click(QPoint at) const {
   Run({"mousemove", "--sync", QString::number(at.x()), QString::number(at.y()), "click", "1"});
 }
 
+void DesktopDriver::ClickIn(const QString& window, QPoint at) const {
+  Run({"mousemove", "--sync", "--window", window, QString::number(at.x()), QString::number(at.y()), "click",
+       "1"});
+}
+
 void DesktopDriver::Drag(QPoint from, QPoint to) const {
   Run({"mousemove", "--sync", QString::number(from.x()), QString::number(from.y())});
   Run({"mousedown", "1"});
@@ -173,9 +239,15 @@ ProgramRun::ProgramRun(const VirtualDisplay& display, const QString& program, co
   process_.setProcessChannelMode(QProcess::MergedChannels);
   process_.start(program, arguments);
   started_ = process_.waitForStarted(kToolMs);
+  latestRun = this;
 }
 
-ProgramRun::~ProgramRun() { EndProcess(process_); }
+ProgramRun* ProgramRun::Latest() { return latestRun; }
+
+ProgramRun::~ProgramRun() {
+  if (latestRun == this) latestRun = nullptr;
+  EndProcess(process_);
+}
 
 void ProgramRun::Terminate() {
   if (Running()) ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
@@ -186,6 +258,19 @@ bool ProgramRun::WaitForEnd(int timeoutMs) {
   if (process_.waitForFinished(timeoutMs)) return true;
   EndProcess(process_);
   return false;
+}
+
+QString ProgramRun::Backtrace() const {
+  if (process_.state() != QProcess::Running) return QString();
+  QProcess gdb;
+  gdb.setProcessChannelMode(QProcess::MergedChannels);
+  gdb.start("gdb",
+            {"-p", QString::number(process_.processId()), "-batch", "-nx", "-ex", "thread apply all bt 25"});
+  if (!gdb.waitForFinished(60000)) EndProcess(gdb);
+  QStringList frames;
+  for (const QString& line : QString::fromUtf8(gdb.readAllStandardOutput()).split('\n'))
+    if (line.startsWith('#') || line.startsWith("Thread ")) frames << line;
+  return frames.join('\n');
 }
 
 QString ProgramRun::Output() {

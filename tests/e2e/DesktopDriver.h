@@ -33,6 +33,19 @@ class DesktopDriver {
   // Gives the window the keyboard and types the text.
   void Type(const QString& window, const QString& text) const;
   void Click(QPoint at) const;
+  // Clicks at a point of the window's own area (its frame left out, whatever the window manager adds).
+  void ClickIn(const QString& window, QPoint at) const;
+  // With a window manager that gives the keyboard to the window under the pointer (twm), the pointer
+  // rests on a window before keys go to it.
+  void SetPointerFocus(bool on) { pointerFocus_ = on; }
+  // Asks the window manager to minimise the window (the ICCCM iconify request) and waits until it has.
+  bool Minimise(const QString& window) const;
+  // Maps a minimised window again, as a task bar's button does: the window manager restores it.
+  bool Restore(const QString& window) const;
+  // Stacking position of the window's frame among the screen's windows: higher is further on top.
+  int StackingPosition(const QString& window) const;
+  // Sends the window the window manager's close request (WM_DELETE_WINDOW), as its close button does.
+  bool RequestClose(const QString& window) const;
   // Presses the left button at from, moves in steps to to and lets go: a drag (and a drop) by hand.
   void Drag(QPoint from, QPoint to) const;
 
@@ -41,8 +54,10 @@ class DesktopDriver {
  private:
   QString Run(const QStringList& arguments) const;
   void Focus(const QString& window) const;
+  bool Viewable(const QString& window) const;
 
   QProcessEnvironment environment_;
+  bool pointerFocus_ = false;
 };
 
 // The real program, started on the display with its own settings and data folders; ended by the
@@ -65,6 +80,10 @@ class ProgramRun {
   int ExitCode() const { return process_.exitCode(); }
   bool EndedNormally() const { return process_.exitStatus() == QProcess::NormalExit; }
   QString Output();  // what it printed so far (standard output and error)
+  // Where each of its threads is now (a debugger's backtrace), for the report of a failed wait.
+  QString Backtrace() const;
+  // The program run started last that still exists (for the report of a failed wait), or null.
+  static ProgramRun* Latest();
 
  private:
   QProcess process_;

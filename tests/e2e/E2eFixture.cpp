@@ -1,5 +1,6 @@
 #include "tests/e2e/E2eFixture.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,11 +14,22 @@ namespace {
 class ScreenAtFailure : public ::testing::EmptyTestEventListener {
  public:
   // testName: the test's own (the listener may not ask for it while gtest records a failure).
-  ScreenAtFailure(QProcessEnvironment environment, QString testName)
-      : environment_(std::move(environment)), testName_(std::move(testName)) {}
+  ScreenAtFailure(const VirtualDisplay& display, QString testName)
+      : display_(display), environment_(display.Environment()), testName_(std::move(testName)) {}
 
   void OnTestPartResult(const ::testing::TestPartResult& result) override {
     if (!result.failed()) return;
+    std::cout << "display " << display_.Display().toStdString() << ", its server "
+              << (display_.Running() ? "runs" : "has ended") << "\n";
+    // What the program itself said: a crash report, a Qt warning, a sanitizer's finding.
+    if (ProgramRun* program = ProgramRun::Latest()) {
+      std::cout << "the program " << (program->Running() ? "runs" : "has ended") << "; it printed:\n"
+                << program->Output().toStdString() << "\n";
+      if (program->Running() && !backtraceShown_) {
+        backtraceShown_ = true;
+        std::cout << "where it is:\n" << program->Backtrace().toStdString() << "\n";
+      }
+    }
     const QString folder = QString::fromStdString(BinDir()) + "/../e2e-failures";
     QDir().mkpath(folder);
     const QString picture = QString("%1/%2-%3.png").arg(folder, testName_).arg(++failures_);
@@ -28,9 +40,11 @@ class ScreenAtFailure : public ::testing::EmptyTestEventListener {
   }
 
  private:
+  const VirtualDisplay& display_;
   QProcessEnvironment environment_;
   QString testName_;
   int failures_ = 0;
+  bool backtraceShown_ = false;
 };
 
 }  // namespace
@@ -38,7 +52,7 @@ class ScreenAtFailure : public ::testing::EmptyTestEventListener {
 void E2eTest::SetUp() {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   screenAtFailure_ = std::make_unique<ScreenAtFailure>(
-      display_.Environment(), QString("%1.%2").arg(test->test_suite_name(), test->name()));
+      display_, QString("%1.%2").arg(test->test_suite_name(), test->name()));
   ::testing::UnitTest::GetInstance()->listeners().Append(screenAtFailure_.get());
   ASSERT_TRUE(home_.isValid());
   ASSERT_FALSE(display_.Display().isEmpty()) << "Xvfb did not start";
@@ -49,6 +63,7 @@ void E2eTest::SetUp() {
 }
 
 void E2eTest::TearDown() {
+  windowManager_.reset();
   if (screenAtFailure_) ::testing::UnitTest::GetInstance()->listeners().Release(screenAtFailure_.get());
 }
 
@@ -57,6 +72,14 @@ QString E2eTest::CopyTestFile(const QString& name) {
   EXPECT_TRUE(QFile::copy(QString::fromStdString(TestDataFile(name.toStdString())), copy))
       << name.toStdString();
   return copy;
+}
+
+bool E2eTest::MakeRecording(const QString& path, int seconds) {
+  QProcess ffmpeg;
+  ffmpeg.start("ffmpeg", {"-loglevel", "error", "-f", "lavfi", "-i",
+                          QString("sine=frequency=440:duration=%1").arg(seconds), "-ac", "2", "-c:a", "ac3",
+                          "-b:a", "96k", "-metadata", "title=Long Recording", path});
+  return ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0 && QFile::exists(path);
 }
 
 void E2eTest::StoreSetting(const QString& name, const QVariant& value) {
@@ -82,7 +105,12 @@ std::unique_ptr<ProgramRun> E2eTest::StartProgram(const QStringList& arguments,
 }
 
 QString E2eTest::WaitForMainWindow(bool expectTip) {
-  const QString main = desktop_.WaitForWindow(titles::kMain);
+  // In steps, so that a program that ended is not waited for.
+  QString main;
+  ProgramRun* program = ProgramRun::Latest();
+  const QDeadlineTimer deadline(kStartWaitMs);
+  while (main.isEmpty() && !deadline.hasExpired() && (!program || program->Running()))
+    main = desktop_.WaitForWindow(titles::kMain, 2000);
   EXPECT_FALSE(main.isEmpty()) << "the main window did not appear";
   if (expectTip) {
     const QString tip = desktop_.WaitForWindow(titles::kTips);
@@ -91,6 +119,13 @@ QString E2eTest::WaitForMainWindow(bool expectTip) {
     EXPECT_TRUE(desktop_.WaitUntilGone(titles::kTips)) << "the tip of the day did not close";
   }
   return main;
+}
+
+void E2eTest::StartWindowManager() {
+  windowManager_ = std::make_unique<WindowManager>(display_);
+  ASSERT_TRUE(windowManager_->Running()) << "twm did not start (scripts/install-deps.sh installs it): "
+                                         << windowManager_->Output().toStdString();
+  desktop_.SetPointerFocus(true);
 }
 
 QString E2eTest::DropOnMainWindow(const QString& mainWindow, const QStringList& files) {

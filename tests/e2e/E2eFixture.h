@@ -33,6 +33,9 @@ class E2eTest : public ::testing::Test {
   QString CopyTestFile(const QString& name);
   QString MediaPath(const QString& name) const { return home_.path() + "/media/" + name; }
   QString SettingsFile() const { return home_.path() + "/config/Zarnok/Tolvane.ini"; }
+  // A tone of that many seconds as AC-3 in RealMedia, made with the ffmpeg tool, titled "Long
+  // Recording": a run long enough to act during it.
+  static bool MakeRecording(const QString& path, int seconds);
   // Stores one value in the settings file before a start, as an earlier run would have.
   void StoreSetting(const QString& name, const QVariant& value);
   QVariant StoredSetting(const QString& name) const;
@@ -40,8 +43,11 @@ class E2eTest : public ::testing::Test {
   // Starts bin/tolvane with the temporary folders, in the media folder.
   std::unique_ptr<ProgramRun> StartProgram(const QStringList& arguments = {},
                                            const QStringList& extraEnvironment = {});
-  // Waits for the main window, and for the tip of the day and closes it when expectTip.
+  // Waits for the main window, and for the tip of the day and closes it when expectTip. The wait lasts
+  // as long as the program runs, within a limit made for a busy machine.
   QString WaitForMainWindow(bool expectTip);
+  // Starts a window manager (twm) on the test's display; keys then go to the window under the pointer.
+  void StartWindowManager();
   // Drops the files on the main window with a real drag from the drag source; returns its result. The
   // source stays until the next drop or the test's end: the program fetches the data after the drop.
   QString DropOnMainWindow(const QString& mainWindow, const QStringList& files);
@@ -61,6 +67,10 @@ class E2eTest : public ::testing::Test {
   std::unique_ptr<::testing::TestEventListener> screenAtFailure_;
   std::unique_ptr<DragSourceRun> dragSource_;
   DesktopDriver desktop_{display_};
+  std::unique_ptr<WindowManager> windowManager_;
+
+  // A first start on a machine busy with other work: the limit of the wait for the main window.
+  static constexpr int kStartWaitMs = 120000;
 };
 
 // Readable texts in test failure messages.

@@ -104,6 +104,9 @@ TEST(Package, NamesItsRuntimeLibrariesAndHoldsTheInstalledFiles) {
   const QSet<QString> encoder = OwningPackages("libmp3lame.so.0");
   EXPECT_TRUE(encoder.contains("libmp3lame0")) << encoder.values().join(' ').toStdString();
   EXPECT_TRUE(depends.contains("libmp3lame0")) << Field(package, "Depends").toStdString();
+  // Help, the home page and the output folder open through xdg-open.
+  EXPECT_TRUE(DependedPackages(Field(package, "Recommends")).contains("xdg-utils"))
+      << Field(package, "Recommends").toStdString();
 }
 
 }  // namespace

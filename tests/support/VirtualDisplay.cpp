@@ -1,10 +1,42 @@
 #include "tests/support/VirtualDisplay.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QStringList>
+#include <QThread>
 
 namespace {
 constexpr int kStartWaitMs = 20000;
 constexpr int kNumbersTried = 10;
+
+// twm without questions: windows are placed where they ask to be, no grab of the whole server.
+constexpr const char* kTwmRc =
+    "NoGrabServer\n"
+    "RandomPlacement\n"
+    "UsePPosition \"on\"\n"
+    "DecorateTransients\n"
+    "BorderWidth 1\n"
+    // The fonts of xfonts-base; twm's own defaults are not installed everywhere.
+    "TitleFont \"fixed\"\n"
+    "ResizeFont \"fixed\"\n"
+    "MenuFont \"fixed\"\n"
+    "IconFont \"fixed\"\n"
+    "IconManagerFont \"fixed\"\n";
+
+// What a program on the display prints (standard output), or empty after the time limit.
+QString Ask(const QProcessEnvironment& environment, const QString& program, const QStringList& arguments) {
+  QProcess tool;
+  tool.setProcessEnvironment(environment);
+  tool.start(program, arguments);
+  if (!tool.waitForFinished(10000)) {
+    tool.kill();
+    tool.waitForFinished(5000);
+  }
+  return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
 }  // namespace
 
 VirtualDisplay::VirtualDisplay(const QString& screen) {
@@ -49,6 +81,47 @@ QProcessEnvironment VirtualDisplay::Environment() const {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("DISPLAY", display_);
   return environment;
+}
+
+WindowManager::WindowManager(const VirtualDisplay& display) {
+  if (display.Display().isEmpty()) return;
+  rcFile_ = QDir::tempPath() + "/tolvane-twmrc-" + QString::number(QCoreApplication::applicationPid()) + "-" +
+            QString(display.Display()).remove(':');
+  QFile rc(rcFile_);
+  if (!rc.open(QIODevice::WriteOnly) || rc.write(kTwmRc) < 0) return;
+  rc.close();
+  process_.setProcessEnvironment(display.Environment());
+  process_.setProcessChannelMode(QProcess::MergedChannels);
+  process_.start("twm", {"-f", rcFile_});
+  if (!process_.waitForStarted(kStartWaitMs)) return;
+  // It has taken over the display once its icon manager window exists.
+  const QDeadlineTimer deadline(kStartWaitMs * 6);
+  while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+    if (!Ask(display.Environment(), "xdotool", {"search", "--name", "^TWM Icon Manager$"}).isEmpty()) {
+      running_ = true;
+      return;
+    }
+    QThread::msleep(100);
+  }
+}
+
+QString WindowManager::Output() {
+  // Its complaints about fonts it lacks are many and harmless; the rest tells why it stopped.
+  QStringList lines;
+  for (const QString& line : QString::fromUtf8(process_.readAll()).split('\n'))
+    if (!line.contains("is lacking") && !line.isEmpty()) lines << line;
+  return lines.join('\n') + (process_.state() == QProcess::Running ? "" : "\n(twm has ended)");
+}
+
+WindowManager::~WindowManager() {
+  if (process_.state() != QProcess::NotRunning) {
+    process_.terminate();
+    if (!process_.waitForFinished(5000)) {
+      process_.kill();
+      process_.waitForFinished(5000);
+    }
+  }
+  if (!rcFile_.isEmpty()) QFile::remove(rcFile_);
 }
 
 QString FindWindowLine(const QString& display, const QString& titleStart) {

@@ -14,6 +14,7 @@ class VirtualDisplay {
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
   QString Display() const { return display_; }  // ":N", empty when no server started
+  bool Running() const { return server_.state() == QProcess::Running; }
   // The system environment with DISPLAY set to this display.
   QProcessEnvironment Environment() const;
 
@@ -22,6 +23,27 @@ class VirtualDisplay {
 
   QProcess server_;
   QString display_;
+};
+
+// A window manager (twm) on a virtual display, for tests that minimise and restore windows as a
+// desktop does: it places new windows itself (no click asked for) and gives the keyboard to the window
+// under the pointer.
+class WindowManager {
+ public:
+  explicit WindowManager(const VirtualDisplay& display);
+  ~WindowManager();
+  WindowManager(const WindowManager&) = delete;
+  WindowManager& operator=(const WindowManager&) = delete;
+
+  // True once it manages the display's windows.
+  bool Running() const { return running_; }
+  // What it printed (its font warnings left out), for the report of a failed start.
+  QString Output();
+
+ private:
+  QProcess process_;
+  QString rcFile_;
+  bool running_ = false;
 };
 
 // The line of `xwininfo -root -tree` that shows a window whose name starts with titleStart, or empty

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QUrl>
 
 #include "core/Profile.h"
@@ -105,6 +107,36 @@ TEST_F(MessageBoxTest, ALineBreakStartsASecondLineAndThePathWraps) {
   EXPECT_EQ(text.toStdString(), "The following file can NOT be read correctly.\n " + path);
   // The first text line and at least two lines of path, none of it running off to the right.
   EXPECT_GE(height, 3 * lineHeight);
+}
+
+TEST_F(MessageBoxTest, APathCopiedOutOfAMessageIsThePlainPath) {
+  const QString path = "/home/user/Music/Old Collection/1998/Concert/part 1.rm";
+  const QString text = QString(StrCannotRead) + "\n " + path;
+  QString copied, selection;
+  ModalDriver driver;
+  driver.Then([&](QWidget*) {
+    // Selected with the mouse across the whole text, then Ctrl+C.
+    QLabel* label = window.msgLabel;
+    const QRect area = label->contentsRect();
+    QTest::mousePress(label, Qt::LeftButton, {}, area.topLeft() + QPoint(1, 2));
+    QTest::mouseMove(label, area.bottomRight() - QPoint(1, 1));
+    QTest::mouseRelease(label, Qt::LeftButton, {}, area.bottomRight() - QPoint(1, 1));
+    selection = label->selectedText();
+    QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
+    copied = QGuiApplication::clipboard()->text();
+    FindButton(&window, StrOK)->click();
+  });
+  QGuiApplication::clipboard()->clear();
+  EXPECT_EQ(ShowMessageBox(mkError, text.toStdString(), StrHelp, StrOK), 1);
+  EXPECT_TRUE(driver.failures.isEmpty()) << driver.failures.join("; ").toStdString();
+  EXPECT_FALSE(selection.isEmpty());
+  // The whole text was selected: the copy is the message as it was given, path and all.
+  EXPECT_TRUE(selection.contains(QChar(0x200B)));
+  EXPECT_EQ(copied.toStdString(), text.toStdString());
+  // A text copied from elsewhere is left as it is.
+  const QString other = QString("a") + QChar(0x200B) + "b";
+  QGuiApplication::clipboard()->setText(other);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), other);
 }
 
 TEST_F(MessageBoxTest, AMessageWhileAnotherIsOpenGetsItsOwnWindow) {

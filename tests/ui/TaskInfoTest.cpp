@@ -53,6 +53,8 @@ class TaskInfoTest : public ::testing::Test {
     CurrentTask.OutputFile = output;
     CurrentTask.Duration = duration;
     CurrentTask.EstimatedSize = size;
+    CurrentTask.ChannelMode = 2;
+    CurrentTask.Bitrate = 192;
     StoreTask(true, 0);
     return int(Tasks.size()) - 1;
   }
@@ -73,7 +75,7 @@ TEST_F(TaskInfoTest, AnEmptyListShowsOnlyTheAddFilesLink) {
   EXPECT_EQ(PlainText(panel.taskInfo_1), "Please click the \"Add Files\" button to add files.");
 }
 
-TEST_F(TaskInfoTest, ATaskShowsItsFilesDurationAndSizeWithTheDefaultsSettings) {
+TEST_F(TaskInfoTest, ATaskShowsItsFilesSettingsDurationAndSize) {
   const std::string output = dir.path().toStdString() + "/talk.mp3";
   const int index = AddTask("/music/talk.rm", output, 2054000000, 4925);
   panel.ShowTaskInfo(index);
@@ -91,22 +93,35 @@ TEST_F(TaskInfoTest, ATaskShowsItsFilesDurationAndSizeWithTheDefaultsSettings) {
             QString("<b>Output File</b>: <a href=\"dd\"><u>") + dir.path() + "/talk.mp3</u></a>");
 }
 
-TEST_F(TaskInfoTest, TheSettingsLineFollowsTheDefaultsAndAnUnknownModeLeavesItsPlaceEmpty) {
+TEST_F(TaskInfoTest, TheSettingsLineIsTheTasksOwnAndAnUnknownModeLeavesItsPlaceEmpty) {
   const int index = AddTask("/a.rm", "/a.mp3", 0, 0);
-  DefaultSettings.AudioChannels = 7;
+  // Defaults that differ from the task in every field: the line never shows them.
+  DefaultSettings.AudioChannels = 2;
+  DefaultSettings.AudioVBR = false;
+  DefaultSettings.AudioBitrate = 128;
+  TTaskRecord& task = *Tasks[size_t(index)];
+  task.ChannelMode = 7;
   panel.ShowTaskInfo(index);
   EXPECT_EQ(panel.TaskInfo_5->text(), "<b>MP3 Settings</b>: , 192 Kbps, CBR");
   EXPECT_TRUE(PlainText(panel.TaskInfo_5).startsWith("MP3 Settings: , "));
+  task.ChannelMode = -1;
+  panel.ShowTaskInfo(index);
+  EXPECT_EQ(panel.TaskInfo_5->text(), "<b>MP3 Settings</b>: , 192 Kbps, CBR");
   const char* modes[] = {"Dual Channels", "Stero", "Joint Stero", "Mono"};
   for (int mode = 0; mode < 4; ++mode) {
-    DefaultSettings.AudioChannels = mode;
-    DefaultSettings.AudioVBR = true;
-    DefaultSettings.AudioVbrMinBitrate = 96 + mode;
+    task.ChannelMode = mode;
+    task.UseVBR = true;
+    task.VbrMinBitrate = 96 + mode;
+    task.VbrMaxBitrate = 320;
     panel.ShowTaskInfo(index);
     EXPECT_EQ(panel.TaskInfo_5->text().toStdString(), std::string("<b>MP3 Settings</b>: ") + modes[mode] +
                                                           ", " + std::to_string(96 + mode) +
-                                                          " - 256 Kbps, VBR");
+                                                          " - 320 Kbps, VBR");
   }
+  task.UseVBR = false;
+  task.Bitrate = 64;
+  panel.ShowTaskInfo(index);
+  EXPECT_EQ(panel.TaskInfo_5->text(), "<b>MP3 Settings</b>: Mono, 64 Kbps, CBR");
   EXPECT_EQ(panel.taskinfo_3->text(),
             "<b>Duration</b>: 0:00:00.0, <b>Output File Size</b>: about 0" + DecimalPoint() + "00 M");
 }

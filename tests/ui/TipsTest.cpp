@@ -71,10 +71,16 @@ TEST_F(TipsTest, APositionPastTheEndOrBelowZeroStartsAgain) {
     EXPECT_EQ(window.TipLabel->text(), "One");
     EXPECT_EQ(tips, 0);
   }
-  tips = -5;  // never written by the program: counts as the start
+  {
+    tips = -5;  // never written by the program; it would give a negative position: counts as 0
+    TTipsFrm window;
+    EXPECT_EQ(window.TipLabel->text(), "Two");
+    EXPECT_EQ(tips, 1);
+  }
+  tips = -1;  // the next position is 0: the first tip
   TTipsFrm window;
-  EXPECT_EQ(window.TipLabel->text(), "Two");
-  EXPECT_EQ(tips, 1);
+  EXPECT_EQ(window.TipLabel->text(), "One");
+  EXPECT_EQ(tips, 0);
 }
 
 TEST_F(TipsTest, AFileOfOneLineShowsThatLine) {
