@@ -275,6 +275,8 @@ TEST_F(MP3Out, NothingIsWrittenWhilePaused) {
   out.Start();
   ASSERT_TRUE(PumpUntil([&] { return started.load(); }));
   out.Pause();
+  // Pause does not wait for the step in progress: what it writes comes before the pause holds.
+  ASSERT_TRUE(PumpUntil([&] { return out.PauseSettled(); }));
   const int64_t size = FileSize(path);
   const int reads = source.Reads;
   PumpFor(200);
@@ -283,6 +285,7 @@ TEST_F(MP3Out, NothingIsWrittenWhilePaused) {
   out.Resume();
   ASSERT_TRUE(PumpUntil([&] { return FileSize(path) > size; }));
   out.Pause();
+  ASSERT_TRUE(PumpUntil([&] { return out.PauseSettled(); }));
   out.Stop();
   const int64_t stoppedAt = FileSize(path);
   PumpFor(100);
