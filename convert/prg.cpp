@@ -375,13 +375,7 @@ void TprgFrm::TaskDone(TRunSlot& slot) {
                           : JudgeFinishedTask(*slot.CurrentInput, task.Duration, task.SourceFile,
                                               task.OutputFile, slot.Sink->CreatedFile());
   if (notice) ++(notice->Playable ? partialTasks_ : failedTasks_);
-  slot.CurrentInput.reset();
-  slot.TaskIndex = -1;
-  ShowCurrentBarFull(slot.Bar);
-  if (!AnyTaskRunning()) {
-    Timer2->stop();
-    timeLabel->setText(Q(StrPleaseWait) + "...");
-  }
+  ReleaseSlot(slot);
   if (TotalDuration <= 0)
     totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, 0, finishedTasks_, CheckedCount));
   if (!notice) {
@@ -393,6 +387,16 @@ void TprgFrm::TaskDone(TRunSlot& slot) {
   failureMessages_.push_back({notice->Playable ? mkWarning : mkError, notice->Text});
   if (AnyTaskRunning()) Timer1->start();
   failureTimer_->start();
+}
+
+void TprgFrm::ReleaseSlot(TRunSlot& slot) {
+  slot.CurrentInput.reset();
+  slot.TaskIndex = -1;
+  ShowCurrentBarFull(slot.Bar);
+  if (!AnyTaskRunning()) {
+    Timer2->stop();
+    timeLabel->setText(Q(StrPleaseWait) + "...");
+  }
 }
 
 void TprgFrm::OnSinkException(TRunSlot& slot, const Exception& e) {
@@ -431,13 +435,7 @@ void TprgFrm::TaskFailed(TRunSlot& slot, const TRunFailure& failure) {
   DoneDuration += task.Duration;
   ++finishedTasks_;
   ++failedTasks_;
-  slot.CurrentInput.reset();
-  slot.TaskIndex = -1;
-  ShowCurrentBarFull(slot.Bar);
-  if (!AnyTaskRunning()) {
-    Timer2->stop();
-    timeLabel->setText(Q(StrPleaseWait) + "...");
-  }
+  ReleaseSlot(slot);
   totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, 0, finishedTasks_, CheckedCount));
   failureMessages_.push_back(
       {mkError, FailureMessage(failure, task.SourceFile, task.OutputFile, partialOutput)});

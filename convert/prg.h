@@ -96,6 +96,8 @@ class TprgFrm : public QDialog {
   // Shows the queued failure messages one after the other; the run goes on behind them.
   void ShowFailureMessages();
   void OnSinkException(TRunSlot& slot, const Exception& e);
+  // A task has ended here, done or failed: its input goes, its bar shows full, the slot takes the next.
+  void ReleaseSlot(TRunSlot& slot);
 
   // Makes the run's slots (a sink, a file line and a bar each) and fits the window to them.
   void PrepareSlots(int count);

@@ -243,7 +243,9 @@ TEST_F(ParallelRun, ADamagedFileAmongGoodOnesAtTwoIsReportedAndTheOthersConvertW
   ExpectWholeTone(Tasks[good1]->OutputFile, 20.0, 300, "good1");
   ExpectWholeTone(Tasks[good2]->OutputFile, 20.0, 500, "good2");
   ExpectWholeTone(Tasks[good3]->OutputFile, 20.0, 700, "good3");
-  if (fs::exists(Tasks[damaged]->OutputFile)) EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
+  if (fs::exists(Tasks[damaged]->OutputFile)) {
+    EXPECT_TRUE(DecodeMedia(Tasks[damaged]->OutputFile).ok);
+  }
 }
 
 TEST_F(ParallelRun, NoSinkBeyondTheCheckedTasksAndOneAtATimeIsTheDesignedWindowAgain) {

@@ -213,7 +213,9 @@ TEST_F(RunConversion, EachTaskReachesTheEncoderWithItsOwnSettings) {
       const Mp3Frame& frame = layout.frames[f];
       ASSERT_EQ(frame.sampleRate, settings[i].wantRate) << "frame " << f;
       ASSERT_EQ(frame.mode, settings[i].wantMode) << "frame " << f;
-      if (!settings[i].vbr) ASSERT_EQ(frame.bitrateKbps, settings[i].wantKbps) << "frame " << f;
+      if (!settings[i].vbr) {
+        ASSERT_EQ(frame.bitrateKbps, settings[i].wantKbps) << "frame " << f;
+      }
     }
   }
   // The sink keeps the last task's settings, and the track was never set.
