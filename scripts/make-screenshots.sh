@@ -43,7 +43,8 @@ first=${TOLVANE_XVFB_FIRST_DISPLAY:-40}
 display=
 for number in $(seq "$first" $((first + 9))); do
   [ -e "/tmp/.X$number-lock" ] && continue
-  Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp -displayfd 1 > "$work/display" 2> /dev/null &
+  # -noreset: the server keeps going between the short clients, so none is dropped as it connects.
+  Xvfb ":$number" -noreset -screen 0 1280x1024x24 -nolisten tcp -displayfd 1 > "$work/display" 2> /dev/null &
   pids+=($!)
   for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
   if [ -s "$work/display" ]; then display=":$number"; break; fi

@@ -1,9 +1,10 @@
 # Shared by the scripts that start the real program on a virtual display and watch its main window.
 # Source it after defining fail(); it uses $work (a temporary folder) and sets $xvfb_pid and $display.
 
-# Starts Xvfb on a free display.
+# Starts Xvfb on a free display. -noreset: a server that starts over whenever its last client leaves
+# (each xwininfo poll below) drops a program that is connecting just then.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   for _ in $(seq 200); do
     [ -s "$work/display" ] && break

@@ -254,26 +254,29 @@ void ProgramRun::Terminate() {
 }
 
 bool ProgramRun::WaitForEnd(int timeoutMs) {
-  if (process_.state() == QProcess::NotRunning) return true;
+  if (!Running()) return true;
   if (process_.waitForFinished(timeoutMs)) return true;
   EndProcess(process_);
   return false;
 }
 
 QString ProgramRun::Backtrace() const {
-  if (process_.state() != QProcess::Running) return QString();
+  if (!Running()) return QString();
   QProcess gdb;
   gdb.setProcessChannelMode(QProcess::MergedChannels);
   gdb.start("gdb",
             {"-p", QString::number(process_.processId()), "-batch", "-nx", "-ex", "thread apply all bt 25"});
   if (!gdb.waitForFinished(60000)) EndProcess(gdb);
+  const QString printed = QString::fromUtf8(gdb.readAllStandardOutput());
   QStringList frames;
-  for (const QString& line : QString::fromUtf8(gdb.readAllStandardOutput()).split('\n'))
+  for (const QString& line : printed.split('\n'))
     if (line.startsWith('#') || line.startsWith("Thread ")) frames << line;
-  return frames.join('\n');
+  // No frames: what gdb said instead (it could not attach, or it was too slow) tells why.
+  return frames.isEmpty() ? "(no backtrace) " + printed.right(2000) : frames.join('\n');
 }
 
 QString ProgramRun::Output() {
+  StillRunning(process_);
   output_ += QString::fromUtf8(process_.readAll());
   return output_;
 }

@@ -72,7 +72,7 @@ class ProgramRun {
   ProgramRun& operator=(const ProgramRun&) = delete;
 
   bool Started() const { return started_; }
-  bool Running() const { return process_.state() == QProcess::Running; }
+  bool Running() const { return StillRunning(process_); }
   // Sends SIGTERM (a session's end: the main window is closed as by its close button).
   void Terminate();
   // Waits for the end; false when the program still runs after timeoutMs (it is then killed).
@@ -86,7 +86,7 @@ class ProgramRun {
   static ProgramRun* Latest();
 
  private:
-  QProcess process_;
+  mutable QProcess process_;  // its state and output are taken in when asked
   bool started_ = false;
   QString output_;
 };

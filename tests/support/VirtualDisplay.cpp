@@ -39,6 +39,11 @@ QString Ask(const QProcessEnvironment& environment, const QString& program, cons
 
 }  // namespace
 
+bool StillRunning(QProcess& process) {
+  if (process.state() == QProcess::Running) process.waitForFinished(0);
+  return process.state() == QProcess::Running;
+}
+
 VirtualDisplay::VirtualDisplay(const QString& screen) {
   bool numbered = false;
   const int first = qEnvironmentVariableIntValue("TOLVANE_XVFB_FIRST_DISPLAY", &numbered);
@@ -53,9 +58,12 @@ VirtualDisplay::VirtualDisplay(const QString& screen) {
 
 bool VirtualDisplay::Start(const QString& screen, const QStringList& displayArgument) {
   // -displayfd: the server writes its display number once it accepts clients.
+  // -noreset: by default the server starts over each time its last client leaves (one xdotool call
+  // between the program's starts is enough): it drops the clients that are connecting just then, so a
+  // program or twm started at that moment ends at once with "could not connect to display".
   server_.setProgram("Xvfb");
-  server_.setArguments(displayArgument +
-                       QStringList{"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
+  server_.setArguments(displayArgument + QStringList{"-displayfd", "1", "-noreset", "-screen", "0", screen,
+                                                     "-nolisten", "tcp"});
   server_.setStandardErrorFile(QProcess::nullDevice());
   server_.start();
   if (server_.waitForReadyRead(kStartWaitMs)) {
@@ -96,7 +104,7 @@ WindowManager::WindowManager(const VirtualDisplay& display) {
   if (!process_.waitForStarted(kStartWaitMs)) return;
   // It has taken over the display once its icon manager window exists.
   const QDeadlineTimer deadline(kStartWaitMs * 6);
-  while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+  while (!deadline.hasExpired() && StillRunning(process_)) {
     if (!Ask(display.Environment(), "xdotool", {"search", "--name", "^TWM Icon Manager$"}).isEmpty()) {
       running_ = true;
       return;
@@ -108,9 +116,10 @@ WindowManager::WindowManager(const VirtualDisplay& display) {
 QString WindowManager::Output() {
   // Its complaints about fonts it lacks are many and harmless; the rest tells why it stopped.
   QStringList lines;
+  StillRunning(process_);
   for (const QString& line : QString::fromUtf8(process_.readAll()).split('\n'))
     if (!line.contains("is lacking") && !line.isEmpty()) lines << line;
-  return lines.join('\n') + (process_.state() == QProcess::Running ? "" : "\n(twm has ended)");
+  return lines.join('\n') + (StillRunning(process_) ? "" : "\n(twm has ended)");
 }
 
 WindowManager::~WindowManager() {

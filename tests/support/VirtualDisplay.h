@@ -4,6 +4,10 @@
 #include <QProcessEnvironment>
 #include <QString>
 
+// Without an event loop a QProcess takes in what its child printed, and that the child has ended, only
+// inside its waitFor* calls: this takes in both without waiting. True while the child runs.
+bool StillRunning(QProcess& process);
+
 class VirtualDisplay {
  public:
   // screen: Xvfb's WIDTHxHEIGHTxDEPTH. The server takes a free display number; when
@@ -14,14 +18,14 @@ class VirtualDisplay {
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
   QString Display() const { return display_; }  // ":N", empty when no server started
-  bool Running() const { return server_.state() == QProcess::Running; }
+  bool Running() const { return StillRunning(server_); }
   // The system environment with DISPLAY set to this display.
   QProcessEnvironment Environment() const;
 
  private:
   bool Start(const QString& screen, const QStringList& displayArgument);
 
-  QProcess server_;
+  mutable QProcess server_;  // its state is taken in when asked
   QString display_;
 };
 
