@@ -22,6 +22,9 @@ class DesktopWindows : public E2eTest {
     desktop_.Keys(main, {"alt+s"});
     return desktop_.WaitForWindow(titles::kProgress);
   }
+  // Pause: the run then cannot end on its own while the test goes on, however fast the machine
+  // converts (a 600-second recording takes well under a minute here).
+  void PauseRun(const QString& progress) { desktop_.Keys(progress, {"alt+p"}); }
   // Cancel, "Are you sure to cancel the conversion?" yes, the end message no, and the window closes.
   void CancelRun(const QString& progress) {
     desktop_.Keys(progress, {"alt+c"});
@@ -67,6 +70,7 @@ TEST_F(DesktopWindows, HiddenWithoutATrayEitherWindowRestoredBringsBackBothWithT
   ASSERT_FALSE(main.isEmpty());
   const QString progress = StartRun(main);
   ASSERT_FALSE(progress.isEmpty()) << "the progress window did not appear";
+  PauseRun(progress);
 
   // The virtual display has no notification area: Hide to Tray minimises both windows.
   for (const bool restoreMain : {true, false}) {
@@ -108,6 +112,7 @@ TEST_F(DesktopWindows, TheWindowManagersCloseRequestDuringARunIsRefusedAndTheRun
   ASSERT_FALSE(main.isEmpty());
   const QString progress = StartRun(main);
   ASSERT_FALSE(progress.isEmpty()) << "the progress window did not appear";
+  PauseRun(progress);
 
   // "Can NOT do the action while reading or converting files.", and the program keeps running.
   ASSERT_TRUE(desktop_.RequestClose(main));
