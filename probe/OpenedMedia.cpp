@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "CodecHandles.h"
 #include "MultiRateView.h"
 
 extern "C" {
@@ -30,15 +31,6 @@ constexpr int kTrialPackets = 64;
 
 struct AvFreer {
   void operator()(unsigned char* buffer) const { av_free(buffer); }
-};
-struct CodecFreer {
-  void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct PacketFreer {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFreer {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
 };
 
 }  // namespace
@@ -155,9 +147,9 @@ bool OpenedMedia::DecodesSomething() {
   const AVCodec* codec = nullptr;
   const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
   if (index < 0 || !codec) return false;
-  std::unique_ptr<AVCodecContext, CodecFreer> decoder(avcodec_alloc_context3(codec));
-  std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameFreer> frame(av_frame_alloc());
+  snd_ffmpeg::CodecPtr decoder(avcodec_alloc_context3(codec));
+  snd_ffmpeg::PacketPtr packet(av_packet_alloc());
+  snd_ffmpeg::FramePtr frame(av_frame_alloc());
   if (!decoder || !packet || !frame) return false;
   if (avcodec_parameters_to_context(decoder.get(), format->streams[index]->codecpar) < 0) return false;
   decoder->thread_count = 1;
