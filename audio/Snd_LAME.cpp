@@ -213,6 +213,8 @@ void TMP3Out::PrepareOutput() {
   inputReading_ = false;
   pcmBytes_ = 0;
   firstFrameOffset_ = 0;
+  inRate_ = 0;
+  writtenDuration_.store(0, std::memory_order_release);
   if (!StreamAttached) {
     if (FileName.empty()) throw ESndException("File name is not assigned.");
     createdFile_ = {};
@@ -233,6 +235,7 @@ void TMP3Out::PrepareOutput() {
     EncoderHandle encoder(Lame.lame_init());
     if (!encoder) throw ESndException("The MP3 encoder could not be created.");
     const int32_t inRate = input->SamplesPerSecond();
+    inRate_ = inRate;
     ConfigureEncoder(encoder.get(), inRate);
     const int32_t outRate =
         Lame.lame_get_out_samplerate ? Lame.lame_get_out_samplerate(encoder.get()) : 48000;
@@ -312,6 +315,11 @@ bool TMP3Out::WriteStep(bool abort) {
                           std::to_string(result) + ").");
     }
     WriteOut(out, result);
+  }
+  // The encoder holds back about a frame, so this runs a little ahead of the file: close enough to show.
+  if (inRate_ > 0) {
+    const int64_t written = pcmBytes_ / (2 * perFrame);
+    writtenDuration_.store(written * 10000000 / inRate_, std::memory_order_release);
   }
   return true;
 }

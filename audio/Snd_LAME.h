@@ -1,10 +1,12 @@
 #pragma once
 // The MP3 file sink: encodes the PCM of its Input with LAME on its worker and writes the MP3 file,
 // with an ID3v2 tag holding the full texts at the start and LAME's ID3v1 tag at the end.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "audio/CoreBudget.h"
 #include "audio/FileStream.h"
 #include "audio/Snd_Classes.h"
 
@@ -85,6 +87,13 @@ class TMP3Out : public TSndFileOut {
   // The file the last run created (unknown when it created none): what may be removed of it later.
   const TFileIdentity& CreatedFile() const { return createdFile_; }
 
+  // The run's core budget; null (the default) encodes a task with one encoder on the sink's own worker.
+  // Set between runs only.
+  TCoreBudget* Cores = nullptr;
+  // The source audio whose MP3 frames are written to the file, in order, in 100-ns units: what the
+  // progress display shows. Read from any thread.
+  int64_t WrittenDuration() const { return writtenDuration_.load(std::memory_order_acquire); }
+
  protected:
   // Failures raise ESndException with a TSndFailure: WriteFailed (with errno) for a failed or short
   // write, Other for settings the encoder refuses and encoder errors, NoAudio when the source gave
@@ -123,4 +132,6 @@ class TMP3Out : public TSndFileOut {
   bool runOpen_ = false;          // PrepareOutput succeeded and FinishOutput has not run yet
   bool discardOutput_ = false;    // the run failed before any audio: remove the file, do not finish it
   bool lameLoaded_ = false;
+  int32_t inRate_ = 0;  // the input's sample rate in this run
+  std::atomic<int64_t> writtenDuration_{0};
 };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/ShortText.h"
-#include "ui/FolderChain.h"
+#include "core/FolderChain.h"
 #include "ui/TextLines.h"
 #include "ui/lang.h"
 #include "ui/msgbox.h"

@@ -27,7 +27,7 @@
 #include "core/TextUtils.h"
 #include "probe/ProbeMedia.h"
 #include "ui/FilePickers.h"
-#include "ui/FolderChain.h"
+#include "core/FolderChain.h"
 #include "ui/PickerKeys.h"
 #include "ui/TagHistory.h"
 #include "ui/lang.h"

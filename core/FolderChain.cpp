@@ -1,4 +1,4 @@
-#include "ui/FolderChain.h"
+#include "core/FolderChain.h"
 
 #include <sys/stat.h>
 

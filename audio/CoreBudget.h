@@ -1,0 +1,38 @@
+#pragma once
+// The cores one conversion run may keep busy. Every running task holds one core of its own; the cores
+// the running tasks leave free are lent, one at a time, to the segment encoders of running tasks.
+// Shared by the run (which starts and ends tasks) and the sinks' encoder threads.
+#include <atomic>
+#include <cstdint>
+
+class TCoreBudget {
+ public:
+  explicit TCoreBudget(int32_t cores) : cores_(cores < 1 ? 1 : cores), free_(cores_) {}
+  TCoreBudget(const TCoreBudget&) = delete;
+  TCoreBudget& operator=(const TCoreBudget&) = delete;
+
+  int32_t Cores() const { return cores_; }
+
+  // A task takes its slot (before its input opens) and gives it back when it has ended. A task always
+  // runs: the count of free cores may go below 0 while lent cores are still busy with a segment.
+  void TaskStarted() { free_.fetch_sub(1, std::memory_order_acq_rel); }
+  void TaskEnded() { free_.fetch_add(1, std::memory_order_acq_rel); }
+
+  // A segment encoder asks for a core beyond its task's own: true when one was free (and is now
+  // taken); ReleaseExtra gives it back once the encoder has finished its segment.
+  bool TryAcquireExtra() {
+    int32_t now = free_.load(std::memory_order_acquire);
+    while (now > 0) {
+      if (free_.compare_exchange_weak(now, now - 1, std::memory_order_acq_rel)) return true;
+    }
+    return false;
+  }
+  void ReleaseExtra() { free_.fetch_add(1, std::memory_order_acq_rel); }
+
+  // Cores neither a task nor a segment encoder holds now (below 0 while tasks wait for lent cores).
+  int32_t FreeCores() const { return free_.load(std::memory_order_acquire); }
+
+ private:
+  const int32_t cores_;
+  std::atomic<int32_t> free_;
+};
