@@ -440,7 +440,11 @@ TEST(Framework, DestructionWhileRunningPausedOrWaitingForTheOwner) {
     } else {
       ASSERT_TRUE(PumpUntil([&] { return started.load(); }));
     }
-    if (state == 1) sink->Pause();
+    if (state == 1) {
+      // Pause lets the step in progress end; only then does the read count hold.
+      sink->Pause();
+      ASSERT_TRUE(PumpUntil([&] { return sink->PauseSettled(); }));
+    }
     const int reads = source.Reads;
     sink.reset();
     EXPECT_EQ(done, 0) << "state " << state;
