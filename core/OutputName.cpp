@@ -24,14 +24,18 @@ std::string FileNameWithoutExtension(const std::string& path) {
   return WithExtension(FileNamePart(path), "");
 }
 
-std::string UniqueOutputName(const std::string& ext) {
-  const std::string fileName = FileNamePart(CurrentTask.SourceFile);
-  const std::string& folder = DefaultSettings.OutputFileDir;
+std::string UniqueOutputPath(const std::string& folder, const std::string& sourceFile, const std::string& ext,
+                             const std::function<bool(const std::string&)>& taken) {
+  const std::string fileName = FileNamePart(sourceFile);
   std::string candidate = folder + WithExtension(fileName, ext);
-  for (int n = 2; PathExists(candidate) || IsOutputNameTaken(candidate); ++n) {
+  for (int n = 2; PathExists(candidate) || (taken && taken(candidate)); ++n) {
     candidate = folder + WithExtension(fileName, "(" + std::to_string(n) + ")" + ext);
   }
   return candidate;
+}
+
+std::string UniqueOutputName(const std::string& ext) {
+  return UniqueOutputPath(DefaultSettings.OutputFileDir, CurrentTask.SourceFile, ext, &IsOutputNameTaken);
 }
 
 void ApplyOutputFolderRule() {
