@@ -34,28 +34,33 @@ void FillTagTexts(TTaskRecord& task, const TTagInfo& tags) {
 }
 
 int32_t Probe() {
+  const int32_t result = ProbeTaskRecord(ProbeFile, DefaultSettings, CurrentTask);
+  if (result == 0 && ProbeForNewTask) {
+    ApplyOutputFolderRule();
+    CurrentTask.OutputFile = UniqueOutputName(".mp3");
+  }
+  return result;
+}
+
+}  // namespace
+
+int32_t ProbeTaskRecord(const std::string& path, const TDefaultSettings& defaults, TTaskRecord& task) {
   int64_t duration = 0;
   int32_t second = 0;
   int32_t noAudio = 0;
   TMediaInfoBlock block;
   TWaveFormatEx format;
-  const int32_t opened =
-      probeLibrary.FileInit(ProbeFile.c_str(), &duration, &second, &noAudio, &block, &format);
+  const int32_t opened = probeLibrary.FileInit(path.c_str(), &duration, &second, &noAudio, &block, &format);
   probeLibrary.FileExit();
   if (opened != 0) return 1;  // a read failure wins over the no-audio indicator
   if (noAudio > 0) return 2;
 
-  TTaskRecord& task = CurrentTask;
-  task.SourceFile = ProbeFile;
+  task.SourceFile = path;
   task.HasAudio = true;
   task.Duration = duration;
   task.SourceSampleRate = static_cast<int32_t>(format.nSamplesPerSec);
   task.SourceChannels = format.nChannels;
-  CopyDefaultSettings(task, DefaultSettings);
-  if (ProbeForNewTask) {
-    ApplyOutputFolderRule();
-    task.OutputFile = UniqueOutputName(".mp3");
-  }
+  CopyDefaultSettings(task, defaults);
   TTagInfo tags;
   probeLibrary.ReadTags(task.SourceFile, tags);
   FillTagTexts(task, tags);
@@ -64,8 +69,6 @@ int32_t Probe() {
   task.EstimatedSize = EstimateSizeKB(task.Bitrate, task.Duration);
   return 0;
 }
-
-}  // namespace
 
 TProbeLibrary RealProbeLibrary() { return TProbeLibrary{&file_init, &file_exit, &ReadTags}; }
 

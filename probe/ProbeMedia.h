@@ -11,6 +11,14 @@
 // accepted), DefaultSettings.OutputFileDir (new tasks only), ProbeResult and, last, ProbeDone.
 void ProbeMedia();
 
+struct TDefaultSettings;
+struct TTaskRecord;
+// What ProbeMedia does to a task, without the shared reading state and without the output path: 0 when
+// path can be read and has audio (task then holds its facts, the MP3 settings of defaults, its tag
+// texts and estimated size), 1 when it cannot be read, 2 when it has no audio (task untouched). Safe
+// on several threads at once.
+int32_t ProbeTaskRecord(const std::string& path, const TDefaultSettings& defaults, TTaskRecord& task);
+
 // The libraries the probe asks, replaceable so a test can present answers no real file gives.
 struct TProbeLibrary {
   int32_t (*FileInit)(const char* path, int64_t* duration, int32_t* second, int32_t* noAudio,
