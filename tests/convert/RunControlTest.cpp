@@ -1,12 +1,17 @@
-// Pause, cancel and hiding during a real run: what the window does, what the sink does, and what
-// is left on disk.
+// Pause, cancel and hiding during a real run, also while an input is still opening: what the window
+// does, what the sink does, and what is left on disk.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 
+#include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
 #include "tests/convert/RunFixture.h"
 #include "tests/support/MediaReader.h"
@@ -24,7 +29,97 @@ double SecondsOf(const std::string& mp3) {
   return out.DecodedSeconds();
 }
 
+// Holds every opening of an input until the test lets it go (or a minute has passed, so that a window
+// that does not answer fails the test rather than hangs it).
+class HeldOpening {
+ public:
+  void Open(TDX9In& input) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    held = true;
+    released_.wait_for(lock, std::chrono::minutes(1), [this] { return letGo_; });
+    held = false;
+    lock.unlock();
+    input.OpenSource();
+  }
+  void LetGo() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    letGo_ = true;
+    released_.notify_all();
+  }
+  std::atomic<bool> held{false};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool letGo_ = false;
+};
+
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return false;
+  }
+};
+
+// Pause, or Cancel, while the only task's input opens.
+class WhileOpening : public RunFixture, public ::testing::WithParamInterface<bool> {};
+
 }  // namespace
+
+TEST_P(WhileOpening, TheWindowRedrawsAndAnswersAndTheTaskEndsCleanly) {
+  const bool cancel = GetParam();
+  const int task = AddTask(LongWav("held.wav", 5));
+  HeldOpening opening;
+  prg->OpenInput = [&opening](TDX9In& input) { opening.Open(input); };
+  PaintCounter counter;
+  prg->installEventFilter(&counter);
+  int paintsBefore = 0;
+  WhenReady held([&] { return opening.held.load(); },
+                 [&] {
+                   paintsBefore = counter.paints;
+                   prg->update();
+                 });
+  bool redrawn = false, paused = false, cancelAsked = false;
+  WhenReady answer([&] { return held.fired && counter.paints > paintsBefore; },
+                   [&] {
+                     redrawn = opening.held.load();
+                     prg->pauseBtn->click();
+                     paused = prg->pauseBtn->text() == StrResume && opening.held.load();
+                     if (cancel) {
+                       prg->cancelBtn->click();  // answered "&Yes"
+                       cancelAsked = driver.messages.size() == 1 && opening.held.load();
+                     }
+                     opening.LetGo();
+                   });
+  // Opened while paused, the task starts held, and goes on once resumed.
+  bool startedPaused = false;
+  WhenReady started([&] { return !cancel && prg->MP3Out->Busy.load(); },
+                    [&] {
+                      startedPaused = prg->MP3Out->State() == TOutputState::Paused;
+                      prg->pauseBtn->click();
+                    });
+  if (cancel) driver.Answer(StrYes);
+  driver.Answer(StrNo);
+
+  Run();
+
+  EXPECT_TRUE(redrawn);
+  EXPECT_TRUE(paused);
+  if (cancel) {
+    EXPECT_TRUE(cancelAsked);
+    EXPECT_EQ(driver.messages, QStringList({StrAskCancel, EndMessage("The conversion is canceled.")}));
+    EXPECT_FALSE(fs::exists(Tasks[task]->OutputFile)) << "cancelled before it wrote anything";
+  } else {
+    EXPECT_TRUE(startedPaused);
+    EXPECT_EQ(driver.messages, QStringList{EndMessage("All files have been converted successfully.")});
+    EXPECT_NEAR(SecondsOf(Tasks[task]->OutputFile), 5.0, 0.2);
+  }
+  EXPECT_FALSE(prg->Converting());
+}
+
+INSTANTIATE_TEST_SUITE_P(PauseOrCancel, WhileOpening, ::testing::Bool());
 
 TEST_F(RunControl, CancelConfirmedWhilePausedStopsTheOutputAndLeavesAPlayablePart) {
   const int task = AddTask(LongWav("long.wav", 180));
