@@ -82,18 +82,22 @@ class NoNewThreads {
   NoNewThreads() {
     QThreadPool* pool = QThreadPool::globalInstance();
     pool->setExpiryTimeout(-1);
-    // Each task holds its thread until all have started, so the pool starts one for each.
-    QSemaphore started, release, finished;
-    for (int i = 0; i < pool->maxThreadCount(); ++i) {
-      pool->start([&] {
-        started.release();
-        release.acquire();
-        finished.release();
+    // Each task holds its thread until all have started, so the pool starts one for each. The tasks
+    // hold only a pointer: what they read is then handed over by Qt's own code.
+    struct Gates {
+      QSemaphore started, release, finished;
+    } gates;
+    const int count = pool->maxThreadCount();
+    for (int i = 0; i < count; ++i) {
+      pool->start([g = &gates] {
+        g->started.release();
+        g->release.acquire();
+        g->finished.release();
       });
     }
-    started.acquire(pool->maxThreadCount());
-    release.release(pool->maxThreadCount());
-    finished.acquire(pool->maxThreadCount());
+    gates.started.acquire(count);
+    gates.release.release(count);
+    gates.finished.acquire(count);
     while (pool->activeThreadCount() > 0) QThread::yieldCurrentThread();  // idle again, to be reused
     pthread_getattr_default_np(&saved_);
     pthread_attr_t huge;
