@@ -1,6 +1,6 @@
 // Runs that convert several tasks at once: every file whole and its own, Cancel, Pause and Hide to
 // Tray acting on every running task, a damaged file among good ones, tasks writing one file, and the
-// cores the run shares out.
+// run's cores.
 #include <QApplication>
 #include <QProgressBar>
 #include <QPushButton>
@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <map>
 
-#include "audio/CoreBudget.h"
 #include "audio/Snd_LAME.h"
+#include "core/Profile.h"
 #include "core/Settings.h"
 #include "tests/convert/RunFixture.h"
 #include "tests/support/DamagedMedia.h"
@@ -80,17 +80,11 @@ void ExpectWholeTone(const std::string& mp3, double seconds, double hz, const st
 TEST_F(ParallelRun, FiveTasksAtThreeAreEachConvertedWholeIntoTheirOwnFile) {
   AddFiveTones(20);
   QStringList linesWhileThree;
-  int heightWhileThree = 0, freeCoresWhileThree = -1;
-  bool sinksShareTheBudget = false;
+  int heightWhileThree = 0;
   WhenReady three([&] { return prg->RunningSinks().size() == 3; },
                   [&] {
                     linesWhileThree = FileLines();
                     heightWhileThree = prg->height();
-                    freeCoresWhileThree = prg->CoreBudget()->FreeCores();
-                    const auto sinks = prg->RunningSinks();
-                    sinksShareTheBudget = std::all_of(sinks.begin(), sinks.end(), [&](TMP3Out* sink) {
-                      return sink->Cores == prg->CoreBudget();
-                    });
                   });
   driver.Answer(StrNo);
 
@@ -104,11 +98,6 @@ TEST_F(ParallelRun, FiveTasksAtThreeAreEachConvertedWholeIntoTheirOwnFile) {
                                           "Current File(3/5): tone2"}));
   EXPECT_EQ(heightWhileThree, 230 + 2 * 50);
   EXPECT_EQ(prg->width(), 318);
-  // Three cores, each held by a running task; all given back at the end.
-  EXPECT_EQ(prg->CoreBudget()->Cores(), 3);
-  EXPECT_EQ(freeCoresWhileThree, 0);
-  EXPECT_TRUE(sinksShareTheBudget);
-  EXPECT_EQ(prg->CoreBudget()->FreeCores(), 3);
   EXPECT_EQ(prg->totalPrgBar->value(), 100);
   for (int i = 0; i < 5; ++i)
     ExpectWholeTone(Tasks[i]->OutputFile, 20.0, kTones[i], "tone" + std::to_string(i));
@@ -293,82 +282,67 @@ TEST_F(ParallelRun, NoSinkBeyondTheCheckedTasksAndOneAtATimeIsTheDesignedWindowA
   DefaultSettings.ParallelTasks = 1;
   Tasks[second]->Checked = false;
   QSize during;
-  bool oneEncoder = false;
+  TCoreBudget* cores = nullptr;
   WhenReady one([&] { return prg->MP3Out->Busy.load(); },
                 [&] {
                   during = prg->size();
-                  oneEncoder = prg->MP3Out->Cores == nullptr;
+                  cores = prg->MP3Out->Cores;
                 });
   driver.Answer(StrNo);
   Run();
   EXPECT_EQ(during, QSize(318, 230));
-  EXPECT_TRUE(oneEncoder) << "one task at a time encodes as it always did";
+  EXPECT_EQ(cores, nullptr) << "one task at a time is one encoder, as it always was";
   EXPECT_EQ(prg->findChildren<QProgressBar*>().size(), 2);
   EXPECT_EQ(FileLines(), QStringList{"Current File(1/1): Tone 550"});
   EXPECT_TRUE(DecodeMedia(Tasks[first]->OutputFile).ok);
 }
 
-TEST_F(ParallelRun, FiveHundredAtOnceRunsTheMostTheMachineAllowsShowingWhatFitsAndCountingTheRest) {
+TEST_F(ParallelRun, FiveHundredAtOnceRunsTheMostTheMachineAllowsAndTheLinesThatFit) {
   DefaultSettings.ParallelTasks = 500;
-  const int most = ParallelTaskCount(500);
-  ASSERT_LE(most, 16);
+  const int most = ParallelTaskCount(500);  // at most twice the cores
   for (int i = 0; i <= most; ++i) AddTask(LongWav("t" + std::to_string(i) + ".wav", 20));
   QString more;
-  int height = 0, visibleLines = 0, freeCores = -1;
+  int visibleLines = 0, freeCores = -1;
+  bool sharedBudget = false;
   WhenReady all([&] { return int(prg->RunningSinks().size()) == most; },
                 [&] {
                   more = prg->moreLabel->isVisible() ? prg->moreLabel->text() : QString();
-                  height = prg->height();
                   for (auto* label : prg->findChildren<TElidedLabel*>()) visibleLines += label->isVisible();
                   freeCores = prg->CoreBudget()->FreeCores();
+                  sharedBudget = prg->RunningSinks().back()->Cores == prg->CoreBudget();
                 });
   driver.Answer(StrNo);
   Run();
   ASSERT_TRUE(all.fired);
   EXPECT_EQ(driver.messages, QStringList{EndMessage("All files have been converted successfully.")});
-  EXPECT_EQ(prg->CoreBudget()->Cores(), most);
-  EXPECT_EQ(freeCores, 0);
-  EXPECT_LE(height, prg->screen()->availableGeometry().height());
-  if (230 + 50 * (most - 1) > prg->screen()->availableGeometry().height()) {
-    ASSERT_LT(visibleLines, most);
-    EXPECT_EQ(more, QString("... and %1 more converting").arg(most - visibleLines));
-  }
+  EXPECT_TRUE(sharedBudget && freeCores == 0) << "a core held by each running task";
+  EXPECT_EQ(prg->CoreBudget()->FreeCores(), most) << "each given back when its task ended";
+  if (visibleLines < most) EXPECT_EQ(more, QString("... and %1 more converting").arg(most - visibleLines));
   for (int i = 0; i <= most; ++i) EXPECT_TRUE(DecodeMedia(Tasks[i]->OutputFile).ok) << i;
 }
 
-// The first of two tasks writing one file either converts or fails; the second always converts.
+// Two tasks write one file (through a linked folder); the first converts, or fails after writing.
 class OneOutputFile : public ParallelRun, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(OneOutputFile, TwoTasksWritingItRunInTurnAndLeaveTheLaterTasksWholeMp3) {
-  const bool firstFails = GetParam();
+TEST_P(OneOutputFile, TheTasksRunInTurnAndLeaveTheLaterOnesWholeMp3) {
   DefaultSettings.ParallelTasks = 2;
-  const std::string firstSource =
-      firstFails ? sourceDir + "/runaway.rm" : LongWav("first.wav", 20, 8000, 300);
-  if (firstFails) {
-    TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
-    WriteWholeFile(firstSource, ReadWholeFile(sample));
-  }
-  const int first = AddTask(firstSource);
+  TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
+  const std::string runaway = sourceDir + "/runaway.rm";
+  WriteWholeFile(runaway, ReadWholeFile(sample));
+  const int first = AddTask(GetParam() ? runaway : LongWav("first.wav", 20, 8000, 300));
   const int second = AddTask(LongWav("second.wav", 10, 8000, 500));
-  if (firstFails) WriteWholeFile(firstSource, WithRunAwayCookHeader(ReadWholeFile(firstSource)));
-  // The same file through a linked folder: only the system's view says it is one.
-  const fs::path linked = fs::path(dir.path().toStdString()) / "linked";
-  fs::create_directory_symlink(outputDir, linked);
-  Tasks[second]->OutputFile = (linked / fs::path(Tasks[first]->OutputFile).filename()).string();
+  WriteWholeFile(runaway, WithRunAwayCookHeader(ReadWholeFile(runaway)));
+  fs::create_directory_symlink(outputDir, dir.path().toStdString() + "/linked");
+  Tasks[second]->OutputFile = dir.path().toStdString() + "/linked/" + FileNamePart(Tasks[first]->OutputFile);
   int mostRunning = 0;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout,
                    [&] { mostRunning = std::max(mostRunning, int(prg->RunningSinks().size())); });
   watch.start(5);
   MessageResponder responder;
-
   Run();
-
   EXPECT_EQ(mostRunning, 1);
-  ASSERT_EQ(responder.messages.size(), firstFails ? 2 : 1) << responder.messages.join(" | ").toStdString();
-  EXPECT_EQ(responder.messages.last(),
-            EndMessage(firstFails ? "The conversion has finished, but 1 of 2 files could not be converted."
-                                  : "All files have been converted successfully."));
+  EXPECT_EQ(responder.messages.size(), GetParam() ? 2 : 1) << responder.messages.join(" | ").toStdString();
   ExpectWholeTone(Tasks[first]->OutputFile, 10.0, 500, "second");
 }
 

@@ -1,17 +1,12 @@
 // Tasks that cannot be converted, between two good ones: each gives a message naming its file, the
 // run goes on, and the other tasks' files are untouched.
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QPushButton>
-#include <QSemaphore>
-#include <QThread>
-#include <QThreadPool>
 #include <filesystem>
 
-#include "core/Settings.h"
 #include "tests/convert/RunFixture.h"
 #include "tests/support/DamagedMedia.h"
 #include "tests/support/MediaReader.h"
@@ -75,74 +70,7 @@ std::string Damaged(std::string bytes, const DamageCase& c) {
 
 class DamagedSource : public RunFixture, public ::testing::WithParamInterface<DamageCase> {};
 
-// While it lives, no new thread can start: the stack each would get is larger than the address space.
-// Qt's painting waits for its pool's threads, so those are started before and kept.
-class NoNewThreads {
- public:
-  NoNewThreads() {
-    QThreadPool* pool = QThreadPool::globalInstance();
-    pool->setExpiryTimeout(-1);
-    // Each task holds its thread until all have started, so the pool starts one for each. The tasks
-    // hold only a pointer: what they read is then handed over by Qt's own code.
-    struct Gates {
-      QSemaphore started, release, finished;
-    } gates;
-    const int count = pool->maxThreadCount();
-    for (int i = 0; i < count; ++i) {
-      pool->start([g = &gates] {
-        g->started.release();
-        g->release.acquire();
-        g->finished.release();
-      });
-    }
-    gates.started.acquire(count);
-    gates.release.release(count);
-    gates.finished.acquire(count);
-    while (pool->activeThreadCount() > 0) QThread::yieldCurrentThread();  // idle again, to be reused
-    pthread_getattr_default_np(&saved_);
-    pthread_attr_t huge;
-    pthread_attr_init(&huge);
-    pthread_attr_setstacksize(&huge, size_t(1) << 47);
-    pthread_setattr_default_np(&huge);
-    pthread_attr_destroy(&huge);
-  }
-  ~NoNewThreads() {
-    pthread_setattr_default_np(&saved_);
-    pthread_attr_destroy(&saved_);
-  }
-
- private:
-  pthread_attr_t saved_;
-};
-
-// One task at a time (the opening's thread cannot start) and two (the second sink's worker cannot).
-class WithoutThreads : public RunFixture, public ::testing::WithParamInterface<int> {};
-
 }  // namespace
-
-TEST_P(WithoutThreads, TheRunEndsWithAMessageAndNothingIsWritten) {
-  DefaultSettings.ParallelTasks = GetParam();
-  const int first = AddTask(CopyOfTestFile("ra144.rm", "first.rm"));
-  const int second = AddTask(CopyOfTestFile("aac.rm", "second.rm"));
-  driver.Answer(StrOK);
-  if (GetParam() == 1) driver.Answer(StrNo);  // the run had begun: its end message follows
-  {
-    NoNewThreads refused;
-    Run();
-  }
-  ASSERT_EQ(driver.messages.size(), GetParam() == 1 ? 2 : 1) << driver.messages.join(" | ").toStdString();
-  EXPECT_EQ(driver.kinds[0], mkError);
-  EXPECT_TRUE(
-      driver.messages[0].startsWith("The conversion cannot go on: the system could not start another "
-                                    "thread ("))
-      << driver.messages[0].toStdString();
-  if (GetParam() == 1) EXPECT_EQ(driver.messages[1], EndMessage("The conversion is canceled."));
-  EXPECT_FALSE(prg->Converting());
-  EXPECT_FALSE(fs::exists(Tasks[first]->OutputFile));
-  EXPECT_FALSE(fs::exists(Tasks[second]->OutputFile));
-}
-
-INSTANTIATE_TEST_SUITE_P(OneAndTwoAtOnce, WithoutThreads, ::testing::Values(1, 2));
 
 TEST_P(BadInput, IsNamedInAMessageAndTheRunGoesOn) {
   const BadCase& c = GetParam();
