@@ -62,6 +62,10 @@ std::string FailureMessage(const TRunFailure& failure, const std::string& source
   return text;
 }
 
+std::string NoThreadMessage(const std::string& reason) {
+  return "The conversion cannot go on: the system could not start another thread (" + reason + ").";
+}
+
 std::string RunOutcomeText(bool canceled, int failedTasks, int checkedTasks, int partialTasks) {
   if (canceled) return StrCanceled;
   if (failedTasks <= 0 && partialTasks <= 0) return StrAllConverted;

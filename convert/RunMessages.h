@@ -25,6 +25,10 @@ TRunFailure DescribeFailure(const Exception& e, TRunStage stage);
 std::string FailureMessage(const TRunFailure& failure, const std::string& source, const std::string& output,
                            bool partialOutput);
 
+// The run cannot start a thread it needs (the system's limit is reached): it ends, and says so.
+// reason: the system's own text.
+std::string NoThreadMessage(const std::string& reason);
+
 // The first line of the end-of-run message. partialTasks: tasks whose MP3 holds far less than their
 // file states (cut or damaged files); with failed tasks they keep the run from full success.
 std::string RunOutcomeText(bool canceled, int failedTasks, int checkedTasks, int partialTasks = 0);

@@ -15,14 +15,17 @@
 #include <algorithm>
 #include <thread>
 
+#include "audio/CoreBudget.h"
 #include "audio/MainThreadCall.h"
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
 #include "convert/ElidedLabel.h"
+#include "convert/InputOpening.h"
 #include "convert/MinimisedPair.h"
 #include "convert/ProgressDesign.h"
 #include "convert/ProgressLayout.h"
 #include "convert/RunProgress.h"
+#include "convert/RunSchedule.h"
 #include "convert/TaskOutcome.h"
 #include "convert/TaskSettings.h"
 #include "convert/TrayPicture.h"
@@ -102,7 +105,7 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent), uiCalls_(MainThreadCallQueu
   slots_.push_back(std::move(first));
   ApplyProgressWindowDesign(*MP3Out);
   lastBitRate_ = MP3Out->BitRate;
-  MP3Out->OnDone = [this, &slot](TComponent*) { TaskDone(slot); };
+  MP3Out->OnDone = [this, &slot](TComponent*) { NoteEnded(slot, std::nullopt); };
   MP3Out->OnThreadException = [this, &slot](TComponent*, const Exception& e) { OnSinkException(slot, e); };
 
   hideBtn = new QPushButton(Q(StrHideToTray), this);
@@ -124,6 +127,7 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent), uiCalls_(MainThreadCallQueu
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason) { TrayClick(); });
   TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+  OpenInput = [](TDX9In& input) { input.OpenSource(); };
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(kTimerMs);
@@ -132,19 +136,24 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent), uiCalls_(MainThreadCallQueu
   Timer2 = new QTimer(this);
   Timer2->setInterval(kTimerMs);
   connect(Timer2, &QTimer::timeout, this, [this] { RefreshProgress(); });
-  failureTimer_ = new QTimer(this);
-  failureTimer_->setInterval(0);
-  failureTimer_->setSingleShot(true);
-  connect(failureTimer_, &QTimer::timeout, this, [this] { HandleFailures(); });
+  endTimer_ = new QTimer(this);
+  endTimer_->setInterval(0);
+  endTimer_->setSingleShot(true);
+  connect(endTimer_, &QTimer::timeout, this, [this] { HandleEndedTasks(); });
+  openedTimer_ = new QTimer(this);
+  openedTimer_->setInterval(0);
+  openedTimer_->setSingleShot(true);
+  connect(openedTimer_, &QTimer::timeout, this, [this] { HandleOpenedInputs(); });
 
   if (!prgFrm) prgFrm = this;
 }
 
 TprgFrm::~TprgFrm() {
   if (prgFrm == this) prgFrm = nullptr;
-  // A failure the worker is handing over now is dropped, so the worker can end.
+  // A failure or an opening handed over now is dropped, so its thread can end.
   abandonCalls_ = true;
   uiCalls_->Cancel(this);
+  for (auto& slot : slots_) slot->Opening.reset();
   // The sinks end first (a run in progress is finalised), then the inputs they read from.
   for (auto& slot : slots_) slot->OwnSink.reset();
   MP3Out.reset();
@@ -168,17 +177,28 @@ void TprgFrm::RunConversion() {
   if (running_) return;
   int32_t count = 0;
   int64_t total = 0;
-  for (const auto& task : Tasks) {
-    if (!task->Checked) continue;
-    if (!SourceExists(task->SourceFile)) ShowMessageBox(mkError, kCannotOpenDevice, StrHelp, StrOK);
+  std::vector<TRunTask> checked;
+  for (size_t index = 0; index < Tasks.size(); ++index) {
+    const TTaskRecord& task = *Tasks[index];
+    if (!task.Checked) continue;
+    if (!SourceExists(task.SourceFile)) ShowMessageBox(mkError, kCannotOpenDevice, StrHelp, StrOK);
     ++count;
-    total += task->Duration;
+    total += task.Duration;
+    checked.push_back({int32_t(index), task.OutputFile});
   }
   if (count == 0) {
     ShowMessageBox(mkQuestion, std::string(StrNoTaskChecked) + "\n " + StrNothingToConvert, StrHelp, StrOK);
     return;
   }
-  PrepareSlots(std::min(ParallelTaskCount(DefaultSettings.ParallelTasks), count));
+  const int32_t cores = ParallelTaskCount(DefaultSettings.ParallelTasks);
+  try {
+    PrepareSlots(std::min(cores, count));
+  } catch (const std::system_error& e) {
+    ShowMessageBox(mkError, NoThreadMessage(e.code().message()), StrHelp, StrOK);
+    return;
+  }
+  // Outputs are compared now, as the files and folders stand at Start.
+  schedule_ = std::make_unique<TRunSchedule>(checked, int32_t(slots_.size()), cores);
   timeLabel->setText(Q(StrPleaseWait) + "...");
   for (auto& slot : slots_) {
     slot->Label->SetFullText(QString());
@@ -198,7 +218,7 @@ void TprgFrm::RunConversion() {
   finishedTasks_ = 0;
   failedTasks_ = 0;
   partialTasks_ = 0;
-  failures_.clear();
+  ended_.clear();
   failureMessages_.clear();
   running_ = true;
 
@@ -231,12 +251,13 @@ void TprgFrm::PrepareSlots(int count) {
   }
   while (int(slots_.size()) < count) {
     auto slot = std::make_unique<TRunSlot>();
+    slot->Index = int32_t(slots_.size());
     const QString number = QString::number(slots_.size() + 1);
     slot->OwnSink = std::make_unique<TMP3Out>();  // the encoder library is already loaded: only counted
     slot->Sink = slot->OwnSink.get();
     ApplyProgressWindowDesign(*slot->Sink);
     TRunSlot& ref = *slot;
-    slot->Sink->OnDone = [this, &ref](TComponent*) { TaskDone(ref); };
+    slot->Sink->OnDone = [this, &ref](TComponent*) { NoteEnded(ref, std::nullopt); };
     slot->Sink->OnThreadException = [this, &ref](TComponent*, const Exception& e) {
       OnSinkException(ref, e);
     };
@@ -269,27 +290,23 @@ void TprgFrm::PrepareSlots(int count) {
   setFixedSize(kProgressWidth, layout.Height);
 }
 
-TRunSlot* TprgFrm::FreeSlot() const {
-  for (const auto& slot : slots_)
-    if (slot->TaskIndex < 0) return slot.get();
-  return nullptr;
-}
+int32_t TprgFrm::TaskOf(const TRunSlot& slot) const { return schedule_ ? schedule_->TaskIn(slot.Index) : -1; }
 
-bool TprgFrm::AnyTaskRunning() const {
-  return std::any_of(slots_.begin(), slots_.end(), [](const auto& slot) { return slot->TaskIndex >= 0; });
-}
+bool TprgFrm::AnyTaskRunning() const { return schedule_ && schedule_->RunningCount() > 0; }
 
 std::vector<TMP3Out*> TprgFrm::RunningSinks() const {
   std::vector<TMP3Out*> sinks;
   for (const auto& slot : slots_)
-    if (slot->TaskIndex >= 0) sinks.push_back(slot->Sink);
+    if (TaskOf(*slot) >= 0 && slot->CurrentInput) sinks.push_back(slot->Sink);
   return sinks;
 }
+
+const TCoreBudget* TprgFrm::CoreBudget() const { return schedule_ ? &schedule_->Cores() : nullptr; }
 
 void TprgFrm::UpdateMoreLine() {
   if (!moreLabel->isVisible()) return;
   int hidden = 0;
-  for (size_t row = size_t(visibleRows_); row < slots_.size(); ++row) hidden += slots_[row]->TaskIndex >= 0;
+  for (size_t row = size_t(visibleRows_); row < slots_.size(); ++row) hidden += TaskOf(*slots_[row]) >= 0;
   moreLabel->setText(hidden > 0 ? MoreRunningText(hidden) : QString());
 }
 
@@ -300,37 +317,36 @@ void TprgFrm::NextTaskStep() {
     stepDeferred_ = true;
     return;
   }
-  const int32_t count = int32_t(Tasks.size());
-  // Every free slot takes the next checked task in list order.
-  while (!CancelFlag && TaskIndex < count) {
-    TRunSlot* slot = FreeSlot();
-    if (!slot) break;
-    ++TaskIndex;
-    if (TaskIndex == 0) {
+  // Every free slot takes the next task the schedule lets run: list order, one writer per output.
+  while (!CancelFlag && schedule_) {
+    const auto start = schedule_->StartNext();
+    if (!start) break;
+    if (TaskIndex < 0) {
       StartedCount = 0;
       RunStartTime = QDateTime::currentDateTimeUtc();
     }
-    while (TaskIndex < count && !Tasks[TaskIndex]->Checked) ++TaskIndex;
-    if (TaskIndex >= count) break;
+    TaskIndex = start->TaskIndex;
     ++StartedCount;
-    StartNextTask(*slot);
+    StartNextTask(*slots_[size_t(start->Slot)]);
   }
   UpdateMoreLine();
   // The run ends once nothing converts any more; a message still open or queued ends it when it closes.
-  if (!AnyTaskRunning() && !showingFailure_ && failureMessages_.empty()) EndConversionRun();
+  if (!AnyTaskRunning() && ended_.empty() && !showingFailure_ && failureMessages_.empty()) EndConversionRun();
 }
 
 void TprgFrm::StartNextTask(TRunSlot& slot) {
   // PauseFlag is kept: a pause asked for between two tasks holds the next one too.
   CancelFlag = false;
-  const bool alone = !AnyTaskRunning();
-  slot.TaskIndex = TaskIndex;
-  const TTaskRecord& task = *Tasks[TaskIndex];
+  const bool alone = schedule_->RunningCount() == 1;
+  const TTaskRecord& task = *Tasks[size_t(TaskOf(slot))];
   TMP3Out& sink = *slot.Sink;
   // A bitrate outside the table keeps the previous task's, whichever sink converted it.
   sink.BitRate = lastBitRate_;
   ApplyTaskToMP3Out(sink, task);
   lastBitRate_ = sink.BitRate;
+  // One task at a time is one encoder, as it always was; with more, the sinks share the run's cores.
+  TCoreBudget& cores = schedule_->Cores();
+  sink.Cores = cores.Cores() > 1 ? &cores : nullptr;
   if (alone) timeLabel->setText(Q(StrPleaseWait) + " ...");
   slot.Label->SetFullText(Q(StrCurrentFile) + QString("(%1/%2): %3")
                                                   .arg(QString::number(StartedCount),
@@ -339,29 +355,90 @@ void TprgFrm::StartNextTask(TRunSlot& slot) {
   slot.Bar->setValue(0);
   // A task of unknown length (0) shows a busy bar.
   slot.Bar->setMaximum(CurrentBarValue(task.Duration));
+  BeginOpening(slot);
+}
 
-  slot.CurrentInput = std::make_unique<TDX9In>();
-  slot.CurrentInput->FileName = task.SourceFile;
-  sink.SetInput(slot.CurrentInput.get());
+void TprgFrm::BeginOpening(TRunSlot& slot) {
+  const TTaskRecord& task = *Tasks[size_t(TaskOf(slot))];
+  slot.Opened = false;
   try {
-    // Opened here, so that the duration and position can be read from the start.
-    slot.CurrentInput->OpenSource();
-  } catch (const Exception& e) {
-    NoteFailure(slot, DescribeFailure(e, TRunStage::Opening));
+    // Opened before the output starts, so that the duration and position can be read from the start.
+    slot.Opening =
+        std::make_unique<TInputOpening>(task.SourceFile, OpenInput, [this, &slot] { InputOpened(slot); });
+  } catch (const std::system_error& e) {
+    EndRunWithoutThread(slot, e);
+  }
+}
+
+void TprgFrm::InputOpened(TRunSlot& slot) {
+  uiCalls_->Call(
+      [this, &slot] {
+        slot.Opened = true;
+        openedTimer_->start();
+      },
+      this, abandonCalls_);
+}
+
+void TprgFrm::HandleOpenedInputs() {
+  if (askingCancel_) {
+    openDeferred_ = true;
     return;
   }
+  for (auto& slot : slots_)
+    if (slot->Opening && slot->Opened) FinishOpening(*slot);
+}
+
+void TprgFrm::FinishOpening(TRunSlot& slot) {
+  std::unique_ptr<TDX9In> input = slot.Opening->TakeInput();
+  const std::optional<TRunFailure> failure = slot.Opening->Failure();
+  slot.Opening.reset();  // its thread has handed over and ends
+  slot.Opened = false;
+  if (CancelFlag) {
+    // Cancelled while it opened: the task ends here, before it wrote anything.
+    input.reset();
+    ReleaseSlot(slot);
+    Timer1->start();
+    return;
+  }
+  if (!input) {
+    NoteEnded(slot, failure);
+    return;
+  }
+  TMP3Out& sink = *slot.Sink;
+  slot.CurrentInput = std::move(input);
+  sink.SetInput(slot.CurrentInput.get());
   Timer2->start();
   try {
     // A failure while the output is prepared arrives through OnThreadException, on this thread.
     sink.Start();
   } catch (const Exception& e) {
-    NoteFailure(slot, DescribeFailure(e, TRunStage::Starting));
+    NoteEnded(slot, DescribeFailure(e, TRunStage::Starting));
     return;
   }
   if (PauseFlag && sink.Busy.load()) {
     sink.Pause();
     Timer2->stop();
   }
+  UpdateMoreLine();
+}
+
+void TprgFrm::NoteEnded(TRunSlot& slot, std::optional<TRunFailure> failure) {
+  ended_.push_back({&slot, TaskOf(slot), std::move(failure)});
+  endTimer_->start();
+}
+
+void TprgFrm::HandleEndedTasks() {
+  while (!ended_.empty()) {
+    const TEndedTask ended = std::move(ended_.front());
+    ended_.pop_front();
+    if (TaskOf(*ended.Slot) != ended.Task || ended.Task < 0) continue;
+    if (ended.Failure) {
+      TaskFailed(*ended.Slot, *ended.Failure);
+    } else {
+      TaskDone(*ended.Slot);
+    }
+  }
+  ShowFailureMessages();
 }
 
 void TprgFrm::TaskDone(TRunSlot& slot) {
@@ -369,7 +446,7 @@ void TprgFrm::TaskDone(TRunSlot& slot) {
   DoneDuration += reader ? reader->StreamDuration() : 0;
   ++finishedTasks_;
   // A file that gave far less audio than it states is told, and counted at the end.
-  const TTaskRecord& task = *Tasks[slot.TaskIndex];
+  const TTaskRecord& task = *Tasks[size_t(TaskOf(slot))];
   const auto notice = CancelFlag || !slot.CurrentInput
                           ? std::nullopt
                           : JudgeFinishedTask(*slot.CurrentInput, task.Duration, task.SourceFile,
@@ -378,20 +455,15 @@ void TprgFrm::TaskDone(TRunSlot& slot) {
   ReleaseSlot(slot);
   if (TotalDuration <= 0)
     totalPrgBar->setValue(TotalPercent(TotalDuration, DoneDuration, 0, finishedTasks_, CheckedCount));
-  if (!notice) {
-    Timer1->start();
-    return;
-  }
-  // Shown once the sink's worker has been let go, as a failure's message is: the other tasks go on
-  // behind it, and a task that ran alone lets the next one start after the answer.
-  failureMessages_.push_back({notice->Playable ? mkWarning : mkError, notice->Text});
-  if (AnyTaskRunning()) Timer1->start();
-  failureTimer_->start();
+  if (notice) failureMessages_.push_back({notice->Playable ? mkWarning : mkError, notice->Text});
+  // The other tasks go on behind a message; a task that ran alone lets the next one start after the answer.
+  if (!notice || AnyTaskRunning()) Timer1->start();
 }
 
 void TprgFrm::ReleaseSlot(TRunSlot& slot) {
   slot.CurrentInput.reset();
-  slot.TaskIndex = -1;
+  slot.Sink->Cores = nullptr;  // the sink's run has ended: the budget may go with this run
+  schedule_->Ended(slot.Index);
   ShowCurrentBarFull(slot.Bar);
   if (!AnyTaskRunning()) {
     Timer2->stop();
@@ -404,29 +476,14 @@ void TprgFrm::OnSinkException(TRunSlot& slot, const Exception& e) {
   // Errors inside Start come on this thread; the others on the worker, which must only hand them over.
   const TRunFailure failure = DescribeFailure(e, onUiThread ? TRunStage::Starting : TRunStage::Running);
   if (onUiThread) {
-    NoteFailure(slot, failure);
+    NoteEnded(slot, failure);
     return;
   }
-  uiCalls_->Call([this, &slot, &failure] { NoteFailure(slot, failure); }, this, abandonCalls_);
-}
-
-void TprgFrm::NoteFailure(TRunSlot& slot, const TRunFailure& failure) {
-  failures_.emplace_back(&slot, failure);
-  failureTimer_->start();
-}
-
-void TprgFrm::HandleFailures() {
-  while (!failures_.empty()) {
-    const auto [slot, failure] = failures_.front();
-    failures_.pop_front();
-    TaskFailed(*slot, failure);
-  }
-  ShowFailureMessages();
+  uiCalls_->Call([this, &slot, &failure] { NoteEnded(slot, failure); }, this, abandonCalls_);
 }
 
 void TprgFrm::TaskFailed(TRunSlot& slot, const TRunFailure& failure) {
-  if (slot.TaskIndex < 0) return;
-  const TTaskRecord& task = *Tasks[slot.TaskIndex];
+  const TTaskRecord& task = *Tasks[size_t(TaskOf(slot))];
   // Once the sink has created the output, a task that delivered no audio leaves nothing behind.
   const bool outputCreated = failure.Stage == TRunStage::Running;
   const bool wroteAudio = slot.CurrentInput && slot.CurrentInput->Position.load() > 0;
@@ -441,6 +498,25 @@ void TprgFrm::TaskFailed(TRunSlot& slot, const TRunFailure& failure) {
       {mkError, FailureMessage(failure, task.SourceFile, task.OutputFile, partialOutput)});
   // The other tasks go on behind the message; a free slot takes the next task.
   if (AnyTaskRunning()) Timer1->start();
+}
+
+void TprgFrm::EndRunWithoutThread(TRunSlot& slot, const std::system_error& error) {
+  ReleaseSlot(slot);
+  StopAllTasks();
+  failureMessages_.push_back({mkError, NoThreadMessage(error.code().message())});
+  endTimer_->start();
+}
+
+void TprgFrm::StopAllTasks() {
+  if (PauseFlag) {
+    for (const auto& slot : slots_) slot->Sink->Resume();
+    PauseFlag = false;
+    pauseBtn->setText(Q(StrPause));
+  }
+  // A pause now would hold the stop for ever.
+  pauseBtn->setEnabled(false);
+  for (const auto& slot : slots_) slot->Sink->Stop();
+  CancelFlag = true;
 }
 
 void TprgFrm::ShowFailureMessages() {
@@ -460,7 +536,7 @@ void TprgFrm::RefreshProgress() {
   bool reading = false;
   for (const auto& slot : slots_) {
     const TAudioFileReader* reader = slot->CurrentInput ? slot->CurrentInput->Reader() : nullptr;
-    if (slot->TaskIndex < 0 || !reader) continue;
+    if (TaskOf(*slot) < 0 || !reader) continue;
     const int64_t position = reader->StreamPosition();
     slot->Bar->setValue(std::min(CurrentBarValue(position), slot->Bar->maximum()));
     positions += position;
@@ -502,20 +578,14 @@ void TprgFrm::CancelClick() {
   askingCancel_ = true;
   const int answer = ShowMessageBox(mkQuestion, StrAskCancel, StrNo, StrYes);
   askingCancel_ = false;
-  if (answer == 1 && running_) {
-    if (PauseFlag) {
-      for (const auto& slot : slots_) slot->Sink->Resume();
-      PauseFlag = false;
-      pauseBtn->setText(Q(StrPause));
-    }
-    // A pause now would hold the stop for ever.
-    pauseBtn->setEnabled(false);
-    for (const auto& slot : slots_) slot->Sink->Stop();
-    CancelFlag = true;
-  }
+  if (answer == 1 && running_) StopAllTasks();
   if (stepDeferred_) {
     stepDeferred_ = false;
     Timer1->start();
+  }
+  if (openDeferred_) {
+    openDeferred_ = false;
+    openedTimer_->start();
   }
 }
 

@@ -10,7 +10,9 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -23,19 +25,25 @@ class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
 class MainThreadCallQueue;
+class TCoreBudget;
 class TDX9In;
 class TElidedLabel;
+class TInputOpening;
 class TMP3Out;
+class TRunSchedule;
 enum TMP3BitRate : int32_t;
 
-// One task converting: its own sink and input, and its file line and bar in the window.
+// Where one task converts: its own sink and input, and its file line and bar in the window. Which
+// task runs here is the run's schedule's to say.
 struct TRunSlot {
-  TMP3Out* Sink = nullptr;               // MP3Out for the first slot
-  std::unique_ptr<TDX9In> CurrentInput;  // the task's input, made when it starts
-  std::unique_ptr<TMP3Out> OwnSink;      // the sink of every further slot (ends before its input)
-  int32_t TaskIndex = -1;                // the task converting here; -1 when the slot is free
-  TElidedLabel* Label = nullptr;         // fileLabel for the first slot
-  QProgressBar* Bar = nullptr;           // curPrgbar for the first slot
+  int32_t Index = 0;                       // the slot's number in the schedule, its row in the window
+  TMP3Out* Sink = nullptr;                 // MP3Out for the first slot
+  std::unique_ptr<TInputOpening> Opening;  // the task's input while it opens
+  bool Opened = false;                     // the opening has handed its input over
+  std::unique_ptr<TDX9In> CurrentInput;    // the task's input once open
+  std::unique_ptr<TMP3Out> OwnSink;        // the sink of every further slot (ends before its input)
+  TElidedLabel* Label = nullptr;           // fileLabel for the first slot
+  QProgressBar* Bar = nullptr;             // curPrgbar for the first slot
 };
 
 class TprgFrm : public QDialog {
@@ -52,8 +60,10 @@ class TprgFrm : public QDialog {
   bool Converting() const { return running_; }
   // The main window, hidden and shown back with the progress window.
   void SetMainWindow(QWidget* window) { mainWindow_ = window; }
-  // The sinks of the tasks converting now, in the order of their lines in the window.
+  // The sinks of the tasks converting now (their inputs open), in the order of their lines.
   std::vector<TMP3Out*> RunningSinks() const;
+  // The core budget of the current or last run; null before the first.
+  const TCoreBudget* CoreBudget() const;
 
   QLabel* timeLabel = nullptr;
   QProgressBar* totalPrgBar = nullptr;  // percent of the whole run
@@ -71,6 +81,9 @@ class TprgFrm : public QDialog {
   // Whether the desktop has a notification area; without one, hiding minimises the windows instead.
   // Replaceable so that both ways can be tried where no tray exists.
   std::function<bool()> TrayAvailable;
+  // How a task's input is opened, on a thread of its own: its OpenSource. Replaceable so that a test
+  // can hold an opening for as long as it needs.
+  std::function<void(TDX9In&)> OpenInput;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -78,30 +91,49 @@ class TprgFrm : public QDialog {
   void reject() override;
 
  private:
+  // A task that has ended and waits to be handled, in the order the tasks ended.
+  struct TEndedTask {
+    TRunSlot* Slot = nullptr;
+    int32_t Task = -1;
+    std::optional<TRunFailure> Failure;  // none: done (finished or stopped)
+  };
+
   void NextTaskStep();
+  // Sets the slot's task up in its sink and its line, and starts opening its input.
   void StartNextTask(TRunSlot& slot);
-  // Where a converting task ends: finished, or stopped by Cancel (its sink's OnDone).
+  void BeginOpening(TRunSlot& slot);
+  // On the opening thread: hands the finished opening over to this thread.
+  void InputOpened(TRunSlot& slot);
+  void HandleOpenedInputs();
+  // The slot's input is open (or failed to open): its task converts now, unless the run was cancelled.
+  void FinishOpening(TRunSlot& slot);
+  // A task has ended, done or failed: queued, and handled once the sink's worker has been let go.
+  void NoteEnded(TRunSlot& slot, std::optional<TRunFailure> failure);
+  void HandleEndedTasks();
+  // Where a converting task ends: finished, or stopped by Cancel.
   void TaskDone(TRunSlot& slot);
+  // Where a failed task ends: its slot is freed and its message queued.
+  void TaskFailed(TRunSlot& slot, const TRunFailure& failure);
+  // Shows the queued messages one after the other; the run goes on behind them.
+  void ShowFailureMessages();
+  void OnSinkException(TRunSlot& slot, const Exception& e);
+  // A task has ended here, whatever way: its input goes, its bar shows full, the slot takes the next.
+  void ReleaseSlot(TRunSlot& slot);
+  // The run cannot start a thread for slot's task: the run ends as if cancelled, with a message.
+  void EndRunWithoutThread(TRunSlot& slot, const std::system_error& error);
+  // Stops every task and starts no other.
+  void StopAllTasks();
   void RefreshProgress();
   void PauseClick();
   void CancelClick();
   void HideToTray();
   void TrayClick();
   void EndConversionRun();
-  // A task failed: recorded on the user-interface thread; HandleFailures then skips each such task.
-  void NoteFailure(TRunSlot& slot, const TRunFailure& failure);
-  void HandleFailures();
-  // Where a failed task ends: its slot is freed and its message queued.
-  void TaskFailed(TRunSlot& slot, const TRunFailure& failure);
-  // Shows the queued failure messages one after the other; the run goes on behind them.
-  void ShowFailureMessages();
-  void OnSinkException(TRunSlot& slot, const Exception& e);
-  // A task has ended here, done or failed: its input goes, its bar shows full, the slot takes the next.
-  void ReleaseSlot(TRunSlot& slot);
 
-  // Makes the run's slots (a sink, a file line and a bar each) and fits the window to them.
+  // Makes the run's slots (a sink, a file line and a bar each) and fits the window to them. Raises
+  // std::system_error when a sink's worker cannot be started.
   void PrepareSlots(int count);
-  TRunSlot* FreeSlot() const;
+  int32_t TaskOf(const TRunSlot& slot) const;
   bool AnyTaskRunning() const;
   void UpdateMoreLine();
 
@@ -120,13 +152,16 @@ class TprgFrm : public QDialog {
   int partialTasks_ = 0;  // converted only in part: far less audio than the file states
   bool askingCancel_ = false;
   bool stepDeferred_ = false;                     // a next-task step came while the cancel question was open
+  bool openDeferred_ = false;                     // an opening finished while the cancel question was open
+  std::unique_ptr<TRunSchedule> schedule_;        // of the current or last run
   std::vector<std::unique_ptr<TRunSlot>> slots_;  // the run's slots; the first is always there
   int visibleRows_ = 1;
   TMP3BitRate lastBitRate_{};  // of the task started last: a bitrate outside the table keeps it
-  std::deque<std::pair<TRunSlot*, TRunFailure>> failures_;
+  std::deque<TEndedTask> ended_;
   std::deque<std::pair<int, std::string>> failureMessages_;  // kind and text, shown in turn
   bool showingFailure_ = false;
-  QTimer* failureTimer_ = nullptr;
+  QTimer* endTimer_ = nullptr;     // handles the ended tasks
+  QTimer* openedTimer_ = nullptr;  // handles the finished openings
   QEventLoop* runLoop_ = nullptr;
   QPointer<QWidget> mainWindow_;
   std::shared_ptr<MainThreadCallQueue> uiCalls_;

@@ -156,8 +156,10 @@ std::string SettingsFilePath() {
 }
 
 int32_t ParallelTaskCount(int32_t setting) {
-  if (setting > 0) return setting;
-  return std::max(1, QThread::idealThreadCount());
+  const int32_t cores = std::max(1, QThread::idealThreadCount());
+  // A typo such as 500 must not start hundreds of encoders.
+  const int32_t most = std::min(2 * cores, kMostParallelTasks);
+  return std::clamp(setting > 0 ? setting : cores, 1, most);
 }
 
 void LoadSettings() {

@@ -25,7 +25,11 @@ extern int32_t tips;  // below 10000: the tip shown last; 10000 or more: tips ar
 // Path of the settings file for RegistryKey under the current XDG_CONFIG_HOME.
 std::string SettingsFilePath();
 
-// ParallelTasks as a count of tasks: the value itself when positive, else the machine's core count.
+// The most tasks a run converts at once, whatever the machine.
+constexpr int32_t kMostParallelTasks = 16;
+
+// ParallelTasks as a count of tasks: the value itself when positive, else the machine's core count;
+// at most twice the cores and at most kMostParallelTasks. The stored setting keeps what was written.
 int32_t ParallelTaskCount(int32_t setting);
 
 void LoadSettings();

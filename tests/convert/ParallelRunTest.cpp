@@ -1,5 +1,7 @@
 // Runs that convert several tasks at once: every file whole and its own, Cancel, Pause and Hide to
-// Tray acting on every running task, and a damaged file among good ones.
+// Tray acting on every running task, a damaged file among good ones, tasks writing one file, and the
+// run's cores.
+#include <QApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -8,6 +10,7 @@
 #include <map>
 
 #include "audio/Snd_LAME.h"
+#include "core/Profile.h"
 #include "core/Settings.h"
 #include "tests/convert/RunFixture.h"
 #include "tests/support/DamagedMedia.h"
@@ -22,6 +25,16 @@ constexpr double kTones[] = {300, 400, 500, 600, 700};
 
 class ParallelRun : public RunFixture {
  protected:
+  // A screen 400 pixels high: four running tasks' lines already overflow it.
+  static void SetUpTestSuite() {
+    if (!QApplication::instance() && qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+      static const std::string config = fs::temp_directory_path() / "tolvane-parallel-screen.json";
+      WriteWholeFile(config, R"({"screens": [{"name": "low", "width": 800, "height": 400}]})");
+      qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.c_str());
+    }
+    RunFixture::SetUpTestSuite();
+  }
+
   void SetUp() override {
     RunFixture::SetUp();
     DefaultSettings.ParallelTasks = 3;
@@ -269,32 +282,68 @@ TEST_F(ParallelRun, NoSinkBeyondTheCheckedTasksAndOneAtATimeIsTheDesignedWindowA
   DefaultSettings.ParallelTasks = 1;
   Tasks[second]->Checked = false;
   QSize during;
-  WhenReady one([&] { return prg->MP3Out->Busy.load(); }, [&] { during = prg->size(); });
+  TCoreBudget* cores = nullptr;
+  WhenReady one([&] { return prg->MP3Out->Busy.load(); },
+                [&] {
+                  during = prg->size();
+                  cores = prg->MP3Out->Cores;
+                });
   driver.Answer(StrNo);
   Run();
   EXPECT_EQ(during, QSize(318, 230));
+  EXPECT_EQ(cores, nullptr) << "one task at a time is one encoder, as it always was";
   EXPECT_EQ(prg->findChildren<QProgressBar*>().size(), 2);
   EXPECT_EQ(FileLines(), QStringList{"Current File(1/1): Tone 550"});
   EXPECT_TRUE(DecodeMedia(Tasks[first]->OutputFile).ok);
 }
 
-TEST_F(ParallelRun, MoreTasksThanTheScreenHoldsShowWhatFitsAndCountTheRest) {
-  DefaultSettings.ParallelTasks = 12;
-  for (int i = 0; i < 12; ++i) AddTask(LongWav("t" + std::to_string(i) + ".wav", 20));
-  const QRect screen = prg->screen()->availableGeometry();
+TEST_F(ParallelRun, FiveHundredAtOnceRunsTheMostTheMachineAllowsAndTheLinesThatFit) {
+  DefaultSettings.ParallelTasks = 500;
+  const int most = ParallelTaskCount(500);  // at most twice the cores
+  for (int i = 0; i <= most; ++i) AddTask(LongWav("t" + std::to_string(i) + ".wav", 20));
   QString more;
-  int height = 0, visibleLines = 0;
-  WhenReady all([&] { return prg->RunningSinks().size() == 12; },
+  int visibleLines = 0, freeCores = -1;
+  bool sharedBudget = false;
+  WhenReady all([&] { return int(prg->RunningSinks().size()) == most; },
                 [&] {
                   more = prg->moreLabel->isVisible() ? prg->moreLabel->text() : QString();
-                  height = prg->height();
                   for (auto* label : prg->findChildren<TElidedLabel*>()) visibleLines += label->isVisible();
+                  freeCores = prg->CoreBudget()->FreeCores();
+                  sharedBudget = prg->RunningSinks().back()->Cores == prg->CoreBudget();
                 });
   driver.Answer(StrNo);
   Run();
   ASSERT_TRUE(all.fired);
-  EXPECT_LE(height, screen.height());
-  ASSERT_LT(visibleLines, 12) << "the offscreen screen holds fewer lines";
-  EXPECT_EQ(more, QString("... and %1 more converting").arg(12 - visibleLines));
-  for (int i = 0; i < 12; ++i) EXPECT_TRUE(DecodeMedia(Tasks[i]->OutputFile).ok) << i;
+  EXPECT_EQ(driver.messages, QStringList{EndMessage("All files have been converted successfully.")});
+  EXPECT_TRUE(sharedBudget && freeCores == 0) << "a core held by each running task";
+  EXPECT_EQ(prg->CoreBudget()->FreeCores(), most) << "each given back when its task ended";
+  if (visibleLines < most) EXPECT_EQ(more, QString("... and %1 more converting").arg(most - visibleLines));
+  for (int i = 0; i <= most; ++i) EXPECT_TRUE(DecodeMedia(Tasks[i]->OutputFile).ok) << i;
 }
+
+// Two tasks write one file (through a linked folder); the first converts, or fails after writing.
+class OneOutputFile : public ParallelRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(OneOutputFile, TheTasksRunInTurnAndLeaveTheLaterOnesWholeMp3) {
+  DefaultSettings.ParallelTasks = 2;
+  TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
+  const std::string runaway = sourceDir + "/runaway.rm";
+  WriteWholeFile(runaway, ReadWholeFile(sample));
+  const int first = AddTask(GetParam() ? runaway : LongWav("first.wav", 20, 8000, 300));
+  const int second = AddTask(LongWav("second.wav", 10, 8000, 500));
+  WriteWholeFile(runaway, WithRunAwayCookHeader(ReadWholeFile(runaway)));
+  fs::create_directory_symlink(outputDir, dir.path().toStdString() + "/linked");
+  Tasks[second]->OutputFile = dir.path().toStdString() + "/linked/" + FileNamePart(Tasks[first]->OutputFile);
+  int mostRunning = 0;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout,
+                   [&] { mostRunning = std::max(mostRunning, int(prg->RunningSinks().size())); });
+  watch.start(5);
+  MessageResponder responder;
+  Run();
+  EXPECT_EQ(mostRunning, 1);
+  EXPECT_EQ(responder.messages.size(), GetParam() ? 2 : 1) << responder.messages.join(" | ").toStdString();
+  ExpectWholeTone(Tasks[first]->OutputFile, 10.0, 500, "second");
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstConvertsOrFails, OneOutputFile, ::testing::Bool());

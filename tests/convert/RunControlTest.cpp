@@ -1,12 +1,16 @@
-// Pause, cancel and hiding during a real run: what the window does, what the sink does, and what
-// is left on disk.
+// Pause, cancel and hiding during a real run, also while an input is still opening: what the window
+// does, what the sink does, and what is left on disk.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <future>
 
+#include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
 #include "tests/convert/RunFixture.h"
 #include "tests/support/MediaReader.h"
@@ -24,7 +28,55 @@ double SecondsOf(const std::string& mp3) {
   return out.DecodedSeconds();
 }
 
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    paints += event->type() == QEvent::Paint;
+    return false;
+  }
+};
+
 }  // namespace
+
+TEST_F(RunControl, WhileAnInputOpensTheWindowRedrawsAndAnswersAndACancelEndsTheTaskCleanly) {
+  const int task = AddTask(LongWav("held.wav", 5));
+  // Every opening is held until the test lets it go (or a minute has passed: a window that does not
+  // answer then fails the test rather than hangs it).
+  std::promise<void> letGo;
+  const std::shared_future<void> gate = letGo.get_future().share();
+  std::atomic<bool> held{false};
+  prg->OpenInput = [&](TDX9In& input) {
+    held = true;
+    gate.wait_for(std::chrono::minutes(1));
+    held = false;
+    input.OpenSource();
+  };
+  PaintCounter counter;
+  prg->installEventFilter(&counter);
+  int paintsBefore = 0;
+  bool answered = false;
+  WhenReady opening([&] { return held.load(); },
+                    [&] {
+                      paintsBefore = counter.paints;
+                      prg->update();
+                    });
+  WhenReady redrawn([&] { return opening.fired && counter.paints > paintsBefore; },
+                    [&] {
+                      prg->pauseBtn->click();
+                      answered = held && prg->pauseBtn->text() == StrResume;
+                      prg->cancelBtn->click();  // answered "&Yes"
+                      answered = answered && held && driver.messages == QStringList{StrAskCancel};
+                      letGo.set_value();
+                    });
+  driver.Answer(StrYes).Answer(StrNo);
+
+  Run();
+
+  EXPECT_TRUE(answered) << "Pause and Cancel while the input still opened";
+  EXPECT_EQ(driver.messages.last(), EndMessage(StrCanceled));
+  EXPECT_FALSE(fs::exists(Tasks[task]->OutputFile)) << "cancelled before it wrote anything";
+}
 
 TEST_F(RunControl, CancelConfirmedWhilePausedStopsTheOutputAndLeavesAPlayablePart) {
   const int task = AddTask(LongWav("long.wav", 180));

@@ -1,0 +1,35 @@
+#include "convert/InputOpening.h"
+
+#include <exception>
+
+#include "audio/Snd_DX9.h"
+
+TInputOpening::TInputOpening(const std::string& sourceFile, TOpener opener, std::function<void()> finished)
+    : input_(std::make_unique<TDX9In>()) {
+  input_->FileName = sourceFile;
+  thread_ = std::thread([this, opener = std::move(opener), finished = std::move(finished)] {
+    try {
+      opener(*input_);
+    } catch (const Exception& e) {
+      failure_ = DescribeFailure(e, TRunStage::Opening);
+    } catch (const std::exception& e) {
+      failure_ = DescribeFailure(Exception(e.what()), TRunStage::Opening);
+    } catch (...) {
+      failure_ = DescribeFailure(Exception("Unknown error"), TRunStage::Opening);
+    }
+    try {
+      finished();
+    } catch (...) {
+      // A hand-over that fails leaves the result here, for the owner to take once it waits.
+    }
+  });
+}
+
+TInputOpening::~TInputOpening() {
+  if (thread_.joinable()) thread_.join();
+}
+
+std::unique_ptr<TDX9In> TInputOpening::TakeInput() {
+  if (failure_) return nullptr;
+  return std::move(input_);
+}
