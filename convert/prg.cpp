@@ -26,6 +26,7 @@
 #include "convert/TaskOutcome.h"
 #include "convert/TaskSettings.h"
 #include "convert/TrayPicture.h"
+#include "core/FolderChain.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
 #include "ui/ShellOpen.h"
@@ -340,6 +341,14 @@ void TprgFrm::StartNextTask(TRunSlot& slot) {
   // A task of unknown length (0) shows a busy bar.
   slot.Bar->setMaximum(CurrentBarValue(task.Duration));
 
+  // A folder tree's subfolders under the output folder are made when their first file is converted.
+  int folderError = 0;
+  if (const std::string cannotCreate = CreateOutputFolders(task.OutputFile, folderError);
+      !cannotCreate.empty()) {
+    NoteFailure(slot, DescribeFailure(ESndException(cannotCreate, TSndFailure::CannotCreate, folderError),
+                                      TRunStage::Opening));
+    return;
+  }
   slot.CurrentInput = std::make_unique<TDX9In>();
   slot.CurrentInput->FileName = task.SourceFile;
   sink.SetInput(slot.CurrentInput.get());
