@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 #include "ui/ShellOpen.h"
 #include "ui/lang.h"
@@ -15,6 +16,9 @@
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A long path has no blanks to wrap at: a zero-width space after each "/" lets the label break it.
+QString WithPathBreaks(QString text) { return text.replace('/', QString('/') + QChar(0x200B)); }
 
 QString Files(int count) { return count == 1 ? QStringLiteral("1 file") : QString("%1 files").arg(count); }
 
@@ -26,7 +30,7 @@ bool TAddSummary::HasNews() const {
 
 QString AddSummaryHeadline(const TAddSummary& summary) {
   const QString where =
-      summary.WalkedFolders.size() == 1 ? QStringLiteral("the folder") : QStringLiteral("the folders");
+      summary.WalkedFolders.size() == 1 ? Q(summary.WalkedFolders.front()) : QStringLiteral("the folders");
   QStringList sentences;
   if (summary.FoundFiles == 0 && summary.UnreadableFolders.empty()) {
     sentences << "No file to convert (.rm, .rma, .ra, .rmvb) was found in " + where + ".";
@@ -45,28 +49,40 @@ QString AddSummaryHeadline(const TAddSummary& summary) {
 }
 
 QString AddSummaryList(const TAddSummary& summary, int maxListed) {
-  QStringList lines;
-  int listed = 0, total = 0;
-  const auto group = [&](const QString& heading, const std::vector<std::string>& paths) {
-    total += int(paths.size());
-    if (paths.empty() || listed >= maxListed) return;
-    lines << heading;
-    for (const std::string& path : paths) {
-      if (listed >= maxListed) break;
-      lines << " " + Q(path);
-      ++listed;
-    }
-  };
   std::vector<std::string> unreadable, silent;
   for (const TLeftOutFile& file : summary.LeftOut)
     (file.Reason == 2 ? silent : unreadable).push_back(file.Path);
-  group(StrCannotRead, unreadable);
-  group(StrNoAudio, silent);
-  group(QStringLiteral("These folders could not be opened:"), summary.UnreadableFolders);
-  if (summary.FoundFiles == 0 && summary.UnreadableFolders.empty()) group(QString(), summary.WalkedFolders);
-  if (total > listed) lines << QString("... and %1 more.").arg(total - listed);
+  struct Group {
+    QString heading;
+    const std::vector<std::string>* paths;
+    size_t shown = 0;
+  };
+  std::vector<Group> groups = {
+      {StrCannotRead, &unreadable},
+      {StrNoAudio, &silent},
+      {QStringLiteral("These folders could not be opened:"), &summary.UnreadableFolders}};
+  if (summary.FoundFiles == 0 && summary.UnreadableFolders.empty() && summary.WalkedFolders.size() > 1)
+    groups.push_back({QString(), &summary.WalkedFolders});
+  // Every kind gets a few lines of its own, however long the first list is; the rest go in order.
+  size_t room = size_t(std::max(0, maxListed));
+  for (Group& group : groups) {
+    group.shown = std::min({group.paths->size(), size_t(5), room});
+    room -= group.shown;
+  }
+  for (Group& group : groups) {
+    const size_t more = std::min(group.paths->size() - group.shown, room);
+    group.shown += more;
+    room -= more;
+  }
+  QStringList lines;
+  for (const Group& group : groups) {
+    if (group.paths->empty()) continue;
+    if (!group.heading.isEmpty()) lines << group.heading;
+    for (size_t i = 0; i < group.shown; ++i) lines << " " + Q((*group.paths)[i]);
+    if (group.paths->size() > group.shown)
+      lines << QString(" ... and %1 more").arg(group.paths->size() - group.shown);
+  }
   if (!unreadable.empty()) lines << QString() << StrCodecHint;
-  if (!lines.isEmpty() && lines.first().isEmpty()) lines.removeFirst();
   return lines.join('\n');
 }
 
@@ -78,7 +94,8 @@ TAddSummaryFrm::TAddSummaryFrm(const TAddSummary& summary, QWidget* parent) : QD
   icon = new QLabel(this);
   icon->setPixmap(MessageIcon(mkWarning));
   icon->setAlignment(Qt::AlignTop);
-  headLabel = new QLabel(AddSummaryHeadline(summary), this);
+  headline_ = AddSummaryHeadline(summary);
+  headLabel = new QLabel(WithPathBreaks(headline_), this);
   headLabel->setObjectName("headLabel");
   headLabel->setTextFormat(Qt::PlainText);
   headLabel->setWordWrap(true);
@@ -87,7 +104,8 @@ TAddSummaryFrm::TAddSummaryFrm(const TAddSummary& summary, QWidget* parent) : QD
   listBox->setReadOnly(true);
   listBox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   listBox->setPlainText(AddSummaryList(summary));
-  listBox->setVisible(!listBox->toPlainText().isEmpty());
+  const bool hasList = !listBox->toPlainText().isEmpty();
+  listBox->setVisible(hasList);
   okBtn = new QPushButton(StrOK, this);
   okBtn->setObjectName("okBtn");
   okBtn->setDefault(true);
@@ -112,12 +130,12 @@ TAddSummaryFrm::TAddSummaryFrm(const TAddSummary& summary, QWidget* parent) : QD
   column->addWidget(listBox, 1);
   column->addLayout(buttons);
   setMinimumSize(326, 215);
-  resize(560, listBox->isVisible() ? 380 : 215);
+  resize(600, hasList ? 420 : 215);
 }
 
 QString TAddSummaryFrm::Text() const {
   const QString list = listBox->toPlainText();
-  return list.isEmpty() ? headLabel->text() : headLabel->text() + "\n" + list;
+  return list.isEmpty() ? headline_ : headline_ + "\n" + list;
 }
 
 void TAddSummaryFrm::showEvent(QShowEvent* event) {

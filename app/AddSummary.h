@@ -12,21 +12,21 @@ class QPlainTextEdit;
 class QPushButton;
 
 struct TLeftOutFile {
-  std::string Path;
+  std::string Path;    // as listed: from the walked folder's own name on ("Archive/b/x.rm")
   int32_t Reason = 1;  // the probe's result: 1 cannot be read, 2 no audio stream
 };
 
 struct TAddSummary {
-  std::vector<std::string> WalkedFolders;  // the folders dropped or named, in their order
-  int FoundFiles = 0;                      // the files their walks found
-  std::vector<TLeftOutFile> LeftOut;       // in the order they were met
-  std::vector<std::string> UnreadableFolders;
+  std::vector<std::string> WalkedFolders;      // the folders dropped or named, in their order
+  int FoundFiles = 0;                          // the files their walks found
+  std::vector<TLeftOutFile> LeftOut;           // in the order they were met
+  std::vector<std::string> UnreadableFolders;  // as listed, like the files
 
   // Something to tell: files or folders left out, or walked folders that held no file to convert.
   bool HasNews() const;
 };
 
-// The first line ("3 of the 60 files found in the folder were left out.") and the list: grouped by
+// The first line ("3 of the 60 files found in /music/Archive/ were left out.") and the list: grouped by
 // reason under the reason's own text, one path a line after a space, at most maxListed paths in all and
 // a line for the rest, the codecs hint when a file cannot be read.
 QString AddSummaryHeadline(const TAddSummary& summary);
@@ -49,6 +49,9 @@ class TAddSummaryFrm : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+
+ private:
+  QString headline_;
 };
 
 // Shows the summary modally, over the active window.

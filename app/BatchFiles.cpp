@@ -45,18 +45,27 @@ std::vector<TBatchFile> CollectBatchFiles(const QStringList& paths,
   for (const QString& entry : paths) {
     std::string path = entry.toStdString();
     if (!IsWalkableFolder(path)) {
-      files.push_back({std::move(path), false, {}});
+      files.push_back({std::move(path), false, {}, {}});
       continue;
     }
     if (path.back() != '/') path += '/';
     if (walking) walking(path);
     TFolderWalk walk = WalkFolderInBackground(path, extensions);
+    // Listed from the folder's own name on: "Archive/b/x.rm" for /music/Archive/b/x.rm.
+    const std::string top = path.substr(0, path.size() - 1);
+    const std::string shownTop = top.substr(top.rfind('/') + 1) + "/";
+    const auto shown = [&](const std::string& inside) {
+      return inside.compare(0, path.size(), path) == 0 ? shownTop + inside.substr(path.size()) : inside;
+    };
     summary.WalkedFolders.push_back(path);
     summary.FoundFiles += int(walk.Files.size());
-    for (std::string& folder : walk.UnreadableFolders) summary.UnreadableFolders.push_back(std::move(folder));
+    for (const std::string& folder : walk.UnreadableFolders)
+      summary.UnreadableFolders.push_back(shown(folder));
     files.reserve(files.size() + walk.Files.size());
-    for (TWalkedFile& file : walk.Files)
-      files.push_back({std::move(file.Path), true, std::move(file.Subfolder)});
+    for (TWalkedFile& file : walk.Files) {
+      std::string listed = shown(file.Path);
+      files.push_back({std::move(file.Path), true, std::move(file.Subfolder), std::move(listed)});
+    }
   }
   return files;
 }

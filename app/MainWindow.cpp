@@ -319,7 +319,7 @@ void TmainFrm::AddFiles(bool fromDrop) {
     readingBatch_ = false;
     statusPanel0->clear();
   } else {
-    for (const QString& file : picked) files.push_back({file.toStdString(), false, {}});
+    for (const QString& file : picked) files.push_back({file.toStdString(), false, {}, {}});
   }
   AddBatch(files, summary);
   SetAddingFiles(false);
@@ -362,7 +362,7 @@ void TmainFrm::AddBatch(const std::vector<TBatchFile>& files, TAddSummary& summa
     const TReadOutcome outcome = AddOneFile(file.Path, sameSettings, file.Walked, &reason);
     ProbeOutputFolder.clear();
     if (outcome == TReadOutcome::Cancelled) break;
-    if (outcome == TReadOutcome::Skipped && file.Walked) summary.LeftOut.push_back({file.Path, reason});
+    if (outcome == TReadOutcome::Skipped && file.Walked) summary.LeftOut.push_back({file.Shown, reason});
     if (outcome == TReadOutcome::Added && !sameSettings) {
       // The editor has stored the task's own output folder as OutputFileDir: for a walked file that is
       // a subfolder of the tree, under which every later file would nest.
@@ -413,7 +413,7 @@ void TmainFrm::AddSameSettingsRest(const std::vector<TBatchFile>& files, size_t 
     statusPanel0->setText(Q(std::string(StrReadingFileStatus) + ":" + file.Path + " ..."));
     TReadAhead::TRead read = ahead.Take(taken++);
     if (read.Result != 0) {
-      summary.LeftOut.push_back({file.Path, read.Result});
+      summary.LeftOut.push_back({file.Shown, read.Result});
     } else {
       AddReadFile(std::move(read), TreeOutputFolder(tree, file.Path, file.Subfolder), outputs);
     }

@@ -90,9 +90,10 @@ TEST_F(FolderTreeTest, ATreeIsAddedWholeInOrderWithOneSummaryAndItsMp3sWhereTheO
         EXPECT_EQ(Tasks[i]->Title, tree.Titles[i + tree.Good.size() - sources.size()]);
     }
     EXPECT_EQ(RowTexts().size(), int(sources.size()));
-    EXPECT_EQ(summary.toStdString(), "2 of the 7 files found in the folder were left out.\n" +
-                                         std::string(StrCannotRead) + "\n " + root + tree.Unreadable + "\n" +
-                                         StrNoAudio + "\n " + root + tree.NoAudio + "\n\n" + StrCodecHint);
+    // Listed from the folder's own name on.
+    EXPECT_EQ(summary.toStdString(), "2 of the 7 files found in " + root + " were left out.\n" +
+                                         StrCannotRead + "\n in/" + tree.Unreadable + "\n" + StrNoAudio +
+                                         "\n in/" + tree.NoAudio + "\n\n" + StrCodecHint);
     // What the next batch starts from: the chosen root, not the subfolder of the file confirmed last;
     // with none chosen, still none.
     if (c.outputChosen) {
@@ -114,8 +115,7 @@ TEST_F(FolderTreeTest, AFolderWithNothingToConvertIsToldSo) {
   Drop({QString::fromStdString(empty)});
   WaitForBatch();
   EXPECT_TRUE(Tasks.empty());
-  EXPECT_EQ(summary.toStdString(),
-            "No file to convert (.rm, .rma, .ra, .rmvb) was found in the folder.\n " + empty);
+  EXPECT_EQ(summary.toStdString(), "No file to convert (.rm, .rma, .ra, .rmvb) was found in " + empty + ".");
   EXPECT_TRUE(main->addFileBtn->isEnabled());
 }
 
@@ -152,3 +152,22 @@ TEST_F(FolderTreeTest, ASubfolderTheRunCannotMakeFailsItsTasksAndTheOthersAreCon
 }
 
 }  // namespace
+
+TEST(AddSummary, EveryKindKeepsAFewLinesAndTheRestIsCounted) {
+  TAddSummary summary;
+  summary.WalkedFolders = {"/music/Archive/"};
+  summary.FoundFiles = 60;
+  for (int i = 1; i <= 45; ++i) summary.LeftOut.push_back({"Archive/bad " + std::to_string(i) + ".rm", 1});
+  summary.LeftOut.push_back({"Archive/video.rm", 2});
+  summary.UnreadableFolders = {"Archive/locked/"};
+  EXPECT_EQ(AddSummaryHeadline(summary).toStdString(),
+            "46 of the 60 files found in /music/Archive/ were left out. 1 folder could not be opened.");
+  const QStringList lines = AddSummaryList(summary, 10).split('\n');
+  ASSERT_EQ(lines.size(), 16);
+  EXPECT_EQ(lines[0], StrCannotRead);
+  EXPECT_EQ(lines[8], " Archive/bad 8.rm");
+  EXPECT_EQ(lines[9], " ... and 37 more");
+  EXPECT_EQ(lines.mid(10, 5), (QStringList{StrNoAudio, " Archive/video.rm",
+                                           "These folders could not be opened:", " Archive/locked/", ""}));
+  EXPECT_EQ(lines.last(), StrCodecHint);
+}
