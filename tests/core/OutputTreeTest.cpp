@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <QTemporaryDir>
-#include <cerrno>
-
-#include "core/FolderChain.h"
 #include "core/OutputTree.h"
-#include "tests/support/TestEnvironment.h"
 
 namespace {
 
@@ -38,20 +32,6 @@ TEST(OutputTree, ChosenFolderRootAndEachFilesFolder) {
     EXPECT_EQ(tree.Chosen, c.chosen) << c.output;
     EXPECT_EQ(tree.Root, c.root) << c.output;
   }
-}
-
-TEST(OutputTree, TheRunMakesMissingOutputFoldersOrSaysWhyNot) {
-  QTemporaryDir dir;
-  const std::string root = dir.path().toStdString() + "/";
-  int error = -1;
-  EXPECT_EQ(CreateOutputFolders(root + "a/b/x.mp3", error), "");
-  EXPECT_EQ(error, 0);
-  EXPECT_TRUE(FolderExists(root + "a/b/"));
-  EXPECT_EQ(CreateOutputFolders(root + "a/b/y.mp3", error), "");  // there already
-  WriteWholeFile(root + "file", "in the way");
-  EXPECT_EQ(CreateOutputFolders(root + "file/c/x.mp3", error),
-            "Cannot create file \"" + root + "file/c/x.mp3\". Not a directory");
-  EXPECT_EQ(error, ENOTDIR);
 }
 
 }  // namespace

@@ -159,44 +159,6 @@ TEST_F(ReadNewFileTest, AFileThatCannotBeReadOrHasNoAudioIsReportedAndNotAdded) 
                     TestDataFile("video-only.rm"));
 }
 
-TEST_F(ReadNewFileTest, AFileOfAFolderTreeIsQuietWhenUnusableAndWritesIntoItsTreeFolder) {
-  // Quiet: no message, the reason comes back.
-  WriteWholeFile(work + "garbage.rm", "not media");
-  {
-    UnexpectedWindows none;
-    for (const auto& [path, expected] : std::vector<std::pair<std::string, int32_t>>{
-             {work + "garbage.rm", 1}, {TestDataFile("video-only.rm"), 2}}) {
-      ProbeFile = path;
-      ProbeForNewTask = true;
-      ProbeDone.store(false);
-      int32_t reason = -1;
-      EXPECT_EQ(ReadNewFileOutcome(path, false, true, &reason), TReadOutcome::Skipped);
-      EXPECT_EQ(reason, expected) << path;
-    }
-    EXPECT_TRUE(none.seen.isEmpty()) << none.seen.join(",").toStdString();
-  }
-
-  // The tree's folder, not yet there: the editor shows the output in it and takes it without asking
-  // to make the folder; a cancel leaves OutputFileDir as it was.
-  DefaultSettings.OutputFileDir = work + "out/";
-  ProbeOutputFolder = work + "out/a/";
-  ModalDriver driver;
-  QString shown;
-  driver.Then(
-      [&](QWidget* w) {
-        shown = static_cast<TaddFrm*>(w)->dstFile->text();
-        FindButton(w, "&Next >")->click();
-      },
-      "TaddFrm");
-  driver.Press("&Cancel", "TaddFrm");
-  EXPECT_FALSE(Read(Input("aac.rm"), false));
-  ProbeOutputFolder.clear();
-  ExpectNoDriverFailures(driver);
-  EXPECT_TRUE(driver.messages.isEmpty());
-  EXPECT_EQ(shown.toStdString(), work + "out/a/aac.mp3");
-  EXPECT_EQ(DefaultSettings.OutputFileDir, work + "out/");
-}
-
 TEST_F(ReadNewFileTest, BadPathsGetTheReadFailureMessageAndNeverHang) {
   const std::string vanished = Input("ac3-stereo.rm", "vanished.rm");
   ASSERT_EQ(::unlink(vanished.c_str()), 0);  // gone between the dialog and the probe
