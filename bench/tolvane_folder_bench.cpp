@@ -1,7 +1,7 @@
-// tolvane-folder-bench FOLDER: the main window on a real X display (Xvfb) is given FOLDER as a drop
-// gives it (AddDroppedFiles), the editor of the first file is confirmed and the same-settings question
-// answered yes, as a user would; then a run over every task is started, watched for a few seconds and
-// cancelled. Throughout, a thread of its own pings the main window through the X server
+// tolvane-folder-bench FOLDER (or FILE...): the main window on a real X display (Xvfb) is given FOLDER
+// as a drop gives it (AddDroppedFiles), the editor of the first file is confirmed and the same-settings
+// question answered yes, as a user would; then a run over every task is started, watched for a few seconds
+// and cancelled. Throughout, a thread of its own pings the main window through the X server
 // (_NET_WM_PING, the window manager's "is it still answering?") every 10 ms and times each answer.
 // Prints the adding time, the number of tasks, the ping answer times, resident memory, and the run's
 // start, progress and cancel.
@@ -170,8 +170,8 @@ QAbstractButton* Button(QWidget* window, const char* caption) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tolvane-folder-bench FOLDER   (on an X display: DISPLAY set)\n");
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: tolvane-folder-bench FOLDER|FILE...   (on an X display: DISPLAY set)\n");
     return 2;
   }
   QApplication app(argc, argv);
@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     Pinger pinger(static_cast<xcb_window_t>(main.winId()));
 
     // The user's answers: the first file's editor confirmed as it is, yes to the same settings, OK
-    // to a summary; yes to the cancel question and no to opening the output folder.
+    // to a summary or a message; yes to the cancel question and no to opening the output folder.
     QTimer answers;
     QObject::connect(&answers, &QTimer::timeout, [&] {
       QWidget* modal = QApplication::activeModalWidget();
@@ -203,8 +203,11 @@ int main(int argc, char** argv) {
       if (auto* form = qobject_cast<TaddFrm*>(modal)) {
         for (int i = 0; i < 3; ++i) form->nextBtn->click();
       } else if (auto* box = qobject_cast<TmsgFrm*>(modal)) {
+        // No to opening the output folder; yes to a question; OK to the message of a file told by itself.
         const bool endOfRun = box->Text().contains(StrAskOpenFolder);
-        if (QAbstractButton* button = Button(box, endOfRun ? StrNo : StrYes)) button->click();
+        QAbstractButton* button = Button(box, endOfRun ? StrNo : StrYes);
+        if (!button) button = Button(box, StrOK);
+        if (button) button->click();
       } else if (auto* summary = qobject_cast<TAddSummaryFrm*>(modal)) {
         std::printf("summary %s\n", summary->Text().split('\n').first().toStdString().c_str());
         summary->okBtn->click();
@@ -220,7 +223,9 @@ int main(int argc, char** argv) {
     QTimer addWatch;
     QObject::connect(&addWatch, &QTimer::timeout, [&] { sawAdding = sawAdding || main.IsAddingFiles(); });
     addWatch.start(5);
-    main.AddDroppedFiles({QString::fromLocal8Bit(argv[1])});
+    QStringList dropped;
+    for (int i = 1; i < argc; ++i) dropped << QString::fromLocal8Bit(argv[i]);
+    main.AddDroppedFiles(dropped);
     RunUntil([&] { return sawAdding && !main.IsAddingFiles() && !QApplication::activeModalWidget(); },
              600000);
     addWatch.stop();
