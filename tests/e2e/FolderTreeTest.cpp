@@ -21,7 +21,7 @@ class FolderTree : public E2eTest {
     const QRect screen(0, 0, 1024, 768);
     EXPECT_TRUE(screen.contains(desktop_.Geometry(summary))) << "the summary does not fit on the screen";
     ASSERT_TRUE(desktop_.KeysUntilHidden(summary, {"Return"}));
-    EXPECT_FALSE(desktop_.WaitForWindow(titles::kMessage, 1500).size()) << "a second message";
+    EXPECT_TRUE(desktop_.WaitForWindow(titles::kMessage, 1500).isEmpty()) << "a second message";
     EXPECT_TRUE(desktop_.Windows(titles::kEditor).isEmpty());
     ASSERT_NO_FATAL_FAILURE(ConvertAll(main));
     ASSERT_NO_FATAL_FAILURE(CloseProgram(program));
