@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/AddSummary.h"
+#include "core/OutputTree.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
 #include "tests/app/MainWindowFixture.h"
@@ -83,25 +84,21 @@ TEST_F(FolderTreeTest, ATreeIsAddedWholeInOrderWithOneSummaryAndItsMp3sWhereTheO
     EXPECT_EQ(driver.messages, QStringList{StrAskSameSettings});
     driver.messages.clear();
     EXPECT_EQ(Sources(), sources);
+    EXPECT_EQ(RowTexts().size(), int(sources.size()));
     for (size_t i = 0; i < Tasks.size() && i < sources.size(); ++i) {
       EXPECT_EQ(Tasks[i]->OutputFile, outputs[i]);
       EXPECT_TRUE(Tasks[i]->Checked);
       if (i + tree.Good.size() >= sources.size())  // each file's own tags
         EXPECT_EQ(Tasks[i]->Title, tree.Titles[i + tree.Good.size() - sources.size()]);
     }
-    EXPECT_EQ(RowTexts().size(), int(sources.size()));
     // Listed from the folder's own name on.
     EXPECT_EQ(summary.toStdString(), "2 of the 7 files found in " + root + " were left out.\n" +
                                          StrCannotRead + "\n in/" + tree.Unreadable + "\n" + StrNoAudio +
                                          "\n in/" + tree.NoAudio + "\n\n" + StrCodecHint);
     // What the next batch starts from: the chosen root, not the subfolder of the file confirmed last;
     // with none chosen, still none.
-    if (c.outputChosen) {
-      EXPECT_EQ(DefaultSettings.OutputFileDir, out);
-      EXPECT_NE(DefaultSettings.OutputFileDir, DefaultSettings.InputFileDir);
-    } else {
-      EXPECT_EQ(DefaultSettings.OutputFileDir, DefaultSettings.InputFileDir);
-    }
+    EXPECT_EQ(DefaultSettings.OutputFileDir, c.outputChosen ? out : DefaultSettings.InputFileDir);
+    EXPECT_EQ(OutputTreeFromDefaults(DefaultSettings).Chosen, c.outputChosen);
     EXPECT_FALSE(std::filesystem::exists(out + "a"));  // made by the run, not by the adding
   }
 }
