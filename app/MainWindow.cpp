@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -18,10 +19,13 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "convert/prg.h"
 #include "core/Exception.h"
+#include "core/OutputName.h"
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
@@ -190,7 +194,7 @@ void TmainFrm::CreateControls() {
 
 bool TmainFrm::Busy() const {
   const bool converting = prgFrm && (prgFrm->isVisible() || prgFrm->Converting());
-  return !ProbeDone.load(std::memory_order_acquire) || converting;
+  return !ProbeDone.load(std::memory_order_acquire) || converting || readingBatch_;
 }
 
 bool TmainFrm::CanDoAction() {
@@ -271,13 +275,13 @@ void TmainFrm::AddRow(int index) {
   if (first) TaskList->setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
 }
 
-TReadOutcome TmainFrm::AddOneFile(const std::string& path, bool sameSettings) {
+TReadOutcome TmainFrm::AddOneFile(const std::string& path, bool sameSettings, bool quiet, int32_t* reason) {
   statusPanel0->setText(Q(std::string(StrReadingFileStatus) + ":" + path + " ..."));
   ProbeFile = path;
   ProbeForNewTask = true;
   ProbeResult.store(-1, std::memory_order_relaxed);
   ProbeDone.store(false, std::memory_order_release);
-  const TReadOutcome outcome = ReadNewFileOutcome(path, sameSettings);
+  const TReadOutcome outcome = ReadNewFileOutcome(path, sameSettings, quiet, reason);
   if (outcome == TReadOutcome::Added) AddRow(int(Tasks.size()) - 1);
   statusPanel0->clear();
   return outcome;
@@ -291,9 +295,9 @@ void TmainFrm::AddFiles(bool fromDrop) {
     return;
   }
   SetAddingFiles(true);
-  QStringList files;
+  QStringList picked;
   if (fromDrop) {
-    files = droppedFiles_;
+    picked = droppedFiles_;
   } else {
     AddFilesDlg->setFileMode(QFileDialog::ExistingFiles);
     AddFilesDlg->setDirectory(Q(DefaultSettings.InputFileDir));
@@ -301,22 +305,139 @@ void TmainFrm::AddFiles(bool fromDrop) {
       SetAddingFiles(false);
       return;
     }
-    files = AddFilesDlg->selectedFiles();
+    picked = AddFilesDlg->selectedFiles();
   }
-  bool sameSettings = false;
-  bool asked = false;
-  for (int i = 0; i < files.size(); ++i) {
-    // A file that cannot be used has had its message and is skipped: one bad file in an old
-    // collection must not drop the rest. Only a cancelled editor ends the batch.
-    const TReadOutcome outcome = AddOneFile(files[i].toStdString(), sameSettings);
+  TAddSummary summary;
+  std::vector<TBatchFile> files;
+  if (fromDrop) {
+    std::vector<std::string> extensions;
+    for (const QString& extension : DropExtensions(OpenFilter)) extensions.push_back(extension.toStdString());
+    readingBatch_ = true;
+    files = CollectBatchFiles(picked, extensions, summary, [this](const std::string& folder) {
+      statusPanel0->setText(Q(std::string(StrReadingFileStatus) + ":" + folder + " ..."));
+    });
+    readingBatch_ = false;
+    statusPanel0->clear();
+  } else {
+    for (const QString& file : picked) files.push_back({file.toStdString(), false, {}, {}});
+  }
+  AddBatch(files, summary);
+  SetAddingFiles(false);
+  // Once, after the last file: what the walked folders held that could not be used.
+  if (summary.HasNews()) ShowAddSummary(summary);
+}
+
+namespace {
+
+// The output folder the batch keeps is the root the user chose (or the input folder, when none is
+// chosen), never the subfolder of the file last confirmed; saved at once, like the editor's own.
+void KeepOutputFolder(const std::string& folder) {
+  if (DefaultSettings.OutputFileDir == folder) return;
+  DefaultSettings.OutputFileDir = folder;
+  try {
+    SaveSettings();
+  } catch (const Exception&) {
+    // The editor's finish has just said that the settings cannot be saved.
+  }
+}
+
+}  // namespace
+
+void TmainFrm::AddBatch(const std::vector<TBatchFile>& files, TAddSummary& summary) {
+  // Where the MP3s of walked folders go: decided by the output folder chosen before the batch, and
+  // again by each task the editor confirms.
+  TOutputTree tree = OutputTreeFromDefaults(DefaultSettings);
+  bool walkedAny = false, confirmed = false, sameSettings = false, asked = false;
+  size_t i = 0;
+  for (; i < files.size(); ++i) {
+    const TBatchFile& file = files[i];
+    // With the same settings, the rest of the batch is read ahead on worker threads.
+    if (sameSettings && file.Walked) break;
+    walkedAny = walkedAny || file.Walked;
+    ProbeOutputFolder = file.Walked ? TreeOutputFolder(tree, file.Path, file.Subfolder) : std::string();
+    int32_t reason = 0;
+    // A file that cannot be used is skipped: one bad file in an old collection must not drop the rest.
+    // Its message is shown now, or, for a file of a walked folder, gathered for the summary. Only a
+    // cancelled editor ends the batch.
+    const TReadOutcome outcome = AddOneFile(file.Path, sameSettings, file.Walked, &reason);
+    ProbeOutputFolder.clear();
     if (outcome == TReadOutcome::Cancelled) break;
+    if (outcome == TReadOutcome::Skipped && file.Walked) summary.LeftOut.push_back({file.Shown, reason});
+    if (outcome == TReadOutcome::Added && !sameSettings) {
+      // The editor has stored the task's own output folder as OutputFileDir: for a walked file that is
+      // a subfolder of the tree, under which every later file would nest.
+      confirmed = true;
+      tree = OutputTreeFromConfirmedTask(*Tasks.back(), file.Walked ? file.Subfolder : std::string());
+      if (tree.Chosen) KeepOutputFolder(tree.Root);
+    }
     // The question follows the first file that went through the editor, when files are left.
     if (outcome == TReadOutcome::Added && !asked && i + 1 < files.size()) {
       asked = true;
       sameSettings = ShowMessageBox(mkQuestion, StrAskSameSettings, StrNo, StrYes) == 1;
     }
   }
-  SetAddingFiles(false);
+  if (sameSettings && i < files.size()) {
+    walkedAny = true;
+    AddSameSettingsRest(files, i, tree, summary);
+  }
+  // A tree written beside its inputs chose no output folder; the files added one by one with it may
+  // have moved OutputFileDir to their own folders, which would count as chosen for the next batch.
+  if (walkedAny && confirmed && !tree.Chosen) KeepOutputFolder(DefaultSettings.InputFileDir);
+}
+
+void TmainFrm::AddSameSettingsRest(const std::vector<TBatchFile>& files, size_t first,
+                                   const TOutputTree& tree, TAddSummary& summary) {
+  std::vector<std::string> walked;
+  for (size_t i = first; i < files.size(); ++i)
+    if (files[i].Walked) walked.push_back(files[i].Path);
+  const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+  readingBatch_ = true;
+  TReadAhead ahead(std::move(walked), DefaultSettings, threads);
+  // The outputs already given, so that each new name is checked against them at once.
+  std::unordered_set<std::string> outputs;
+  for (const auto& task : Tasks) outputs.insert(task->OutputFile);
+  QElapsedTimer sinceEvents;
+  sinceEvents.start();
+  size_t taken = 0;
+  for (size_t i = first; i < files.size(); ++i) {
+    const TBatchFile& file = files[i];
+    if (!file.Walked) {
+      // A file dropped by itself is read as it always is, with its own message when it cannot be used.
+      readingBatch_ = false;
+      const TReadOutcome outcome = AddOneFile(file.Path, true);
+      readingBatch_ = true;
+      if (outcome == TReadOutcome::Cancelled) break;
+      if (outcome == TReadOutcome::Added) outputs.insert(Tasks.back()->OutputFile);
+      continue;
+    }
+    statusPanel0->setText(Q(std::string(StrReadingFileStatus) + ":" + file.Path + " ..."));
+    TReadAhead::TRead read = ahead.Take(taken++);
+    if (read.Result != 0) {
+      summary.LeftOut.push_back({file.Shown, read.Result});
+    } else {
+      AddReadFile(std::move(read), TreeOutputFolder(tree, file.Path, file.Subfolder), outputs);
+    }
+    // Results that are already there are taken without a wait: the window answers in between.
+    if (sinceEvents.elapsed() >= 20) {
+      QCoreApplication::processEvents();
+      sinceEvents.restart();
+    }
+  }
+  readingBatch_ = false;
+  statusPanel0->clear();
+}
+
+void TmainFrm::AddReadFile(TReadAhead::TRead read, const std::string& outputFolder,
+                           std::unordered_set<std::string>& outputs) {
+  // What the probe does for a new task: the output name in its folder, numbered past existing files and
+  // the other tasks' outputs; then the task is stored as the reading of a same-settings file stores it.
+  read.Task.OutputFile =
+      UniqueOutputPath(outputFolder, read.Task.SourceFile, ".mp3",
+                       [&outputs](const std::string& name) { return outputs.count(name) > 0; });
+  outputs.insert(read.Task.OutputFile);
+  CurrentTask = std::move(read.Task);
+  StoreTask(true, 0);
+  AddRow(int(Tasks.size()) - 1);
 }
 
 void TmainFrm::RemoveTask() {
@@ -468,7 +589,12 @@ QStringList TmainFrm::AcceptedDrop(const QStringList& paths) const {
   QStringList accepted;
   for (const QString& path : paths) {
     const QFileInfo info(path);
-    if (!info.isFile()) continue;  // files only, no folders
+    // A folder is walked for its files once the drop has been answered.
+    if (info.isDir()) {
+      accepted << path;
+      continue;
+    }
+    if (!info.isFile()) continue;
     const QString name = info.fileName();
     const int dot = name.lastIndexOf('.');
     if (dot < 0) continue;

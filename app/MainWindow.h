@@ -7,6 +7,13 @@
 #include <memory>
 #include <string>
 
+#include <unordered_set>
+#include <vector>
+
+#include "app/AddSummary.h"
+#include "app/BatchFiles.h"
+#include "app/ReadAhead.h"
+#include "core/OutputTree.h"
 #include "ui/ReadNewFile.h"
 
 class QFileDialog;
@@ -28,10 +35,11 @@ class TmainFrm : public QMainWindow {
   bool CanDoAction();
   // A file is being read or a conversion runs (what CanDoAction refuses, without its message).
   bool Busy() const;
-  // Adds files as a drop of them would: files only, with an accepted extension, in the given order.
+  // Adds files as a drop of them would, in the given order: files with an accepted extension, and
+  // folders, each walked for its files with those extensions.
   void AddDroppedFiles(const QStringList& paths);
-  // Files named on the command line ("Open with" from a file manager): added like a drop once the
-  // window is on screen and the tip of the day, if any, has been closed.
+  // Files and folders named on the command line ("Open with" from a file manager): added like a drop
+  // once the window is on screen and the tip of the day, if any, has been closed.
   void SetStartFiles(const QStringList& paths) { startFiles_ = paths; }
   // A batch of added files is being read.
   bool IsAddingFiles() const { return AddingFiles; }
@@ -71,8 +79,14 @@ class TmainFrm : public QMainWindow {
   bool UpdateButtons();
   void RefreshList();
   void AddRow(int index);
-  TReadOutcome AddOneFile(const std::string& path, bool sameSettings);
+  TReadOutcome AddOneFile(const std::string& path, bool sameSettings, bool quiet = false,
+                          int32_t* reason = nullptr);
   void AddFiles(bool fromDrop);
+  void AddBatch(const std::vector<TBatchFile>& files, TAddSummary& summary);
+  void AddSameSettingsRest(const std::vector<TBatchFile>& files, size_t first, const TOutputTree& tree,
+                           TAddSummary& summary);
+  void AddReadFile(TReadAhead::TRead read, const std::string& outputFolder,
+                   std::unordered_set<std::string>& outputs);
   void RemoveTask();
   void EditTask(int index);
   void EditSelected();
@@ -90,6 +104,7 @@ class TmainFrm : public QMainWindow {
   QStringList AcceptedDrop(const QStringList& paths) const;
 
   bool AddingFiles = false;
+  bool readingBatch_ = false;  // a dropped folder is being walked, or its files read ahead
   bool TipsShown = false;
   QStringList droppedFiles_;  // the dialog's file list after a drop
   QStringList startFiles_;

@@ -29,6 +29,7 @@
 #include "convert/TaskOutcome.h"
 #include "convert/TaskSettings.h"
 #include "convert/TrayPicture.h"
+#include "core/FolderChain.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
 #include "ui/ShellOpen.h"
@@ -355,6 +356,14 @@ void TprgFrm::StartNextTask(TRunSlot& slot) {
   slot.Bar->setValue(0);
   // A task of unknown length (0) shows a busy bar.
   slot.Bar->setMaximum(CurrentBarValue(task.Duration));
+  // A folder tree's subfolders under the output folder are made when their first file is converted.
+  int folderError = 0;
+  if (const std::string cannotCreate = CreateOutputFolders(task.OutputFile, folderError);
+      !cannotCreate.empty()) {
+    NoteEnded(slot, DescribeFailure(ESndException(cannotCreate, TSndFailure::CannotCreate, folderError),
+                                    TRunStage::Opening));
+    return;
+  }
   BeginOpening(slot);
 }
 

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
+#include "core/Profile.h"
 #include "core/TextUtils.h"
 
 bool FolderExists(const std::string& path) {
@@ -43,4 +45,14 @@ TFolderChain CreateFolderChain(const std::string& folderText) {
   }
   result.folder = built + "/";
   return result;
+}
+
+std::string CreateOutputFolders(const std::string& outputFile, int& error) {
+  error = 0;
+  const std::string folder = FolderPart(outputFile);
+  if (folder.empty() || FolderExists(folder)) return {};
+  const TFolderChain chain = CreateFolderChain(folder);
+  if (!chain.folder.empty() && FolderExists(folder)) return {};
+  error = chain.error != 0 ? chain.error : ENOENT;
+  return "Cannot create file \"" + outputFile + "\". " + std::strerror(error);
 }

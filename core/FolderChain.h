@@ -16,3 +16,8 @@ TFolderChain CreateFolderChain(const std::string& folderText);
 bool FolderExists(const std::string& path);
 // True when path names something that exists and is not a folder.
 bool NonFolderExists(const std::string& path);
+
+// Makes the missing folders of an output file's path (a folder tree's place under the output folder).
+// Empty when its folder exists or has been made; otherwise the sink's message for a file it cannot
+// create, Cannot create file "<outputFile>". <the system's text>, with error set to that errno.
+std::string CreateOutputFolders(const std::string& outputFile, int& error);

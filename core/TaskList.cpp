@@ -5,6 +5,7 @@ TTaskRecord CurrentTask;
 
 std::string ProbeFile;
 bool ProbeForNewTask = false;
+std::string ProbeOutputFolder;
 std::atomic<bool> ProbeDone{true};
 std::atomic<int32_t> ProbeResult{-1};
 

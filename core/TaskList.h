@@ -45,6 +45,9 @@ extern TTaskRecord CurrentTask;
 // acquire order, which publishes CurrentTask and ProbeResult to the waiting thread.
 extern std::string ProbeFile;
 extern bool ProbeForNewTask;
+// For a file of an added folder tree: the folder its MP3 goes into, which the probe then takes instead
+// of the output folder rule (and leaves OutputFileDir alone). Empty for every other file.
+extern std::string ProbeOutputFolder;
 extern std::atomic<bool> ProbeDone;
 extern std::atomic<int32_t> ProbeResult;  // -1 pending, 0 accepted, 1 unreadable, 2 no audio
 

@@ -35,7 +35,11 @@ void FillTagTexts(TTaskRecord& task, const TTagInfo& tags) {
 
 int32_t Probe() {
   const int32_t result = ProbeTaskRecord(ProbeFile, DefaultSettings, CurrentTask);
-  if (result == 0 && ProbeForNewTask) {
+  if (result != 0 || !ProbeForNewTask) return result;
+  if (!ProbeOutputFolder.empty()) {
+    CurrentTask.OutputFile =
+        UniqueOutputPath(ProbeOutputFolder, CurrentTask.SourceFile, ".mp3", &IsOutputNameTaken);
+  } else {
     ApplyOutputFolderRule();
     CurrentTask.OutputFile = UniqueOutputName(".mp3");
   }

@@ -7,8 +7,9 @@
 #include "id3_tag.h"
 #include "readmedia.h"
 
-// Reads ProbeFile, ProbeForNewTask and DefaultSettings; writes CurrentTask (only when the file is
-// accepted), DefaultSettings.OutputFileDir (new tasks only), ProbeResult and, last, ProbeDone.
+// Reads ProbeFile, ProbeForNewTask, ProbeOutputFolder and DefaultSettings; writes CurrentTask (only when
+// the file is accepted), DefaultSettings.OutputFileDir (new tasks outside a folder tree only), ProbeResult
+// and, last, ProbeDone.
 void ProbeMedia();
 
 struct TDefaultSettings;

@@ -6,6 +6,8 @@
 #include <memory>
 #include <system_error>
 
+#include "core/Profile.h"
+#include "core/Settings.h"
 #include "core/TaskList.h"
 #include "probe/ProbeMedia.h"
 #include "ui/ThreadEndWait.h"
@@ -47,7 +49,16 @@ bool ShowEditor() {
     madeForThisFile = std::make_unique<TaddFrm>();
     editor = madeForThisFile.get();
   }
-  return editor->exec() == 1;
+  if (ProbeOutputFolder.empty()) return editor->exec() == 1;
+  // A file of a folder tree: its output folder stands in for OutputFileDir while the editor shows it,
+  // so that another input picked there keeps its output beside this one; OK stores its own.
+  const std::string outputFileDir = DefaultSettings.OutputFileDir;
+  DefaultSettings.OutputFileDir = FolderPart(CurrentTask.OutputFile);
+  editor->RunMadeFolder = DefaultSettings.OutputFileDir;
+  const bool confirmed = editor->exec() == 1;
+  editor->RunMadeFolder.clear();
+  if (!confirmed) DefaultSettings.OutputFileDir = outputFileDir;
+  return confirmed;
 }
 
 }  // namespace
@@ -59,6 +70,10 @@ bool ReadNewFile(const std::string& path, bool sameSettings) {
 }
 
 TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings) {
+  return ReadNewFileOutcome(path, sameSettings, false, nullptr);
+}
+
+TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings, bool quiet, int32_t* reason) {
   TThreadEndWait probeEnd;
   std::thread probe;
   try {
@@ -77,7 +92,10 @@ TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings) {
   probeEnd.Wait();
   probe.join();  // the probe has ended (or the application is quitting and it ends on its own)
 
-  switch (ProbeOutcome()) {
+  const int32_t result = ProbeOutcome();
+  if (reason) *reason = result;
+  if (quiet && result != 0) return TReadOutcome::Skipped;
+  switch (result) {
     case 0:
       break;
     case 1:

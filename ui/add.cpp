@@ -18,6 +18,7 @@
 #include <limits>
 
 #include "core/Exception.h"
+#include "core/FolderChain.h"
 #include "core/Format.h"
 #include "core/OutputName.h"
 #include "core/Profile.h"
@@ -27,7 +28,6 @@
 #include "core/TextUtils.h"
 #include "probe/ProbeMedia.h"
 #include "ui/FilePickers.h"
-#include "core/FolderChain.h"
 #include "ui/PickerKeys.h"
 #include "ui/TagHistory.h"
 #include "ui/lang.h"
@@ -273,7 +273,7 @@ bool TaddFrm::CheckOutputFile() {
     if (ShowMessageBox(mkQuestion, question, StrNo, StrYes) != 1) return stayOnPage();
   }
   const std::string folder = FolderPart(output);
-  if (FolderExists(folder)) return true;
+  if (FolderExists(folder) || (!RunMadeFolder.empty() && folder == RunMadeFolder)) return true;
   const std::string question = std::string(StrNoOutputFolder) + "\n " + folder + "\n" + StrAskCreateFolder;
   if (ShowMessageBox(mkQuestion, question, StrNo, StrYes) != 1) return stayOnPage();
   const TFolderChain chain = CreateFolderChain(folder);

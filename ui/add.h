@@ -25,6 +25,10 @@ class TaddFrm : public QDialog {
   // The page shown: 0, 1 or 2.
   int PageIndex() const;
 
+  // A folder the conversion run makes itself (an added folder tree's place under the chosen output
+  // folder): page 1 takes an output in it without asking to create it now. Set for one showing.
+  std::string RunMadeFolder;
+
   QStackedWidget* addPages = nullptr;
   QWidget* addPage1 = nullptr;
   QWidget* addPage2 = nullptr;

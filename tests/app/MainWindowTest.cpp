@@ -122,12 +122,10 @@ TEST_F(MainWindowTest, TheStatusBarShowsANameThatLooksLikeMarkupAsItIs) {
   EXPECT_TRUE(rendered == asPlainText) << "the status bar does not show the name as plain text";
 }
 
-TEST_F(MainWindowTest, ADropOfAFolderOrAnotherTypeAddsNothingAndLetterCaseIsIgnored) {
-  const std::string folder = work + "album.rm";
-  std::filesystem::create_directory(folder);
+TEST_F(MainWindowTest, ADropOfAnotherTypeAddsNothingAndLetterCaseIsIgnored) {
   const std::string text = work + "notes.txt";
   WriteWholeFile(text, "not media");
-  Drop({QString::fromStdString(folder), QString::fromStdString(text)});
+  Drop({QString::fromStdString(text)});
   QTest::qWait(50);
   EXPECT_TRUE(Tasks.empty());
   EXPECT_FALSE(main->IsAddingFiles());

@@ -103,7 +103,9 @@ TEST_P(BadInput, IsNamedInAMessageAndTheRunGoesOn) {
       fs::resize_file(badSource, 0);
       break;
     case Bad::OutputFolderRemoved:
+      // A missing folder is made again when the run starts; one taken by a file cannot be.
       fs::remove_all(badFolder);
+      WriteWholeFile(badFolder, "a file where the folder was");
       break;
     case Bad::OutputFolderReadOnly:
       fs::permissions(badFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |

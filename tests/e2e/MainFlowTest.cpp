@@ -44,8 +44,8 @@ TEST_F(MainFlow, DroppedFilesAreEditedConvertedAndTheSettingsLastToTheNextStart)
     const QString main = WaitForMainWindow(/*expectTip=*/true);
     ASSERT_FALSE(main.isEmpty());
 
-    // A folder and a file of another type are refused by the window itself.
-    EXPECT_EQ(DropOnMainWindow(main, {MediaPath(""), MediaPath("notes.txt")}), "drop: ignore");
+    // A file of another type is refused by the window itself.
+    EXPECT_EQ(DropOnMainWindow(main, {MediaPath("notes.txt")}), "drop: ignore");
     EXPECT_EQ(desktop_.Windows(titles::kEditor), QStringList());
 
     ASSERT_EQ(DropOnMainWindow(main, {stereo, aac}), "drop: copy");
