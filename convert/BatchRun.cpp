@@ -1,5 +1,7 @@
 #include "convert/BatchRun.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -141,6 +143,12 @@ bool TBatchRun::StartJob(Slot& slot, size_t index) {
     return false;
   }
   if (job.Skip) {
+    // A temporary file of it that no run holds is a killed run's leftover: it goes too.
+    struct stat info {};
+    if (lstat(PartPathFor(job.Output).c_str(), &info) == 0) {
+      TPartFile leftover;
+      if (leftover.Claim(job.Output).empty()) leftover.Remove();
+    }
     Report(index, TBatchOutcome::Skipped, job.Output, 0,
            "The MP3 file " + Quoted(job.Output) + " exists and is left as it is.");
     return false;
