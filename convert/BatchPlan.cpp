@@ -41,6 +41,11 @@ class Planner {
       AddProblem(source, "The file " + Quoted(source) + " cannot be opened (" + std::strerror(errno) + ").");
       return;
     }
+    // A FIFO or a device would block the probe or read without end.
+    if (!S_ISREG(info.st_mode)) {
+      AddProblem(source, "The file " + Quoted(source) + " is not a regular file.");
+      return;
+    }
     // One job per file, however often it was named.
     if (!seen_.insert({info.st_dev, info.st_ino}).second) return;
     TBatchJob job;
