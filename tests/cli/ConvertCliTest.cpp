@@ -4,6 +4,7 @@
 // final name. MP3 files are checked with the independent reader.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -94,12 +95,14 @@ TEST_F(ConvertCli, OutcomesAndExitStatuses) {
   const std::string garbage = Write("media/garbage.rm", std::string(3000, 'Z'));
   const std::string runaway =
       Write("media/runaway.rm", WithRealAudio4SampleRate(ReadWholeFile(TestDataFile("ra144.rm")), 7));
-  const std::string cut = MakeCutMusic(Path("media"), "cut.rm");
+  const std::string cut = MakeCutMusic(Path("media"), "cut.rm"), fifo = Path("media/pipe.rm");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::vector<std::pair<std::vector<std::string>, int>> rows = {
-      {{good}, 0}, {{good, noAudio}, 1}, {{good, garbage, runaway}, 1}};
+      {{good}, 0}, {{good, noAudio, fifo}, 1}, {{good, garbage, runaway}, 1}};
   if (!cut.empty()) rows.insert(rows.end(), {{{good, cut}, 3}, {{cut, good, runaway}, 1}});
-  const std::map<std::string, QString> expected = {
-      {good, "converted"}, {noAudio, "failed"}, {garbage, "failed"}, {runaway, "failed"}, {cut, "short"}};
+  const std::map<std::string, QString> expected = {{good, "converted"}, {noAudio, "failed"},
+                                                   {garbage, "failed"}, {runaway, "failed"},
+                                                   {cut, "short"},      {fifo, "failed"}};
 
   for (size_t r = 0; r < rows.size(); ++r) {
     SCOPED_TRACE("row " + std::to_string(r));
