@@ -40,7 +40,8 @@ TEST(GnuParallel, ConvertsATreeWithDamagedFilesOneFolderOrOneFilePerJob) {
     std::filesystem::create_directories(std::filesystem::path(root + "/archive/" + relative).parent_path());
     WriteWholeFile(root + "/archive/" + relative, bytes);
   }
-  const QString program = "'" + CliRunner::Program() + "' --quiet --skip-existing -o ../out";
+  const QString program =
+      QString::fromStdString("'" + CliRunner::Program() + "' --quiet --skip-existing -o ../out");
   const std::vector<std::tuple<QString, QString, std::map<QString, int>>> rows = {
       {"find . -mindepth 1 -maxdepth 1 -type d", program + "0/{/} {}", {{"./A", 1}, {"./B", 0}, {"./C", 1}}},
       {"find . -type f",
@@ -59,13 +60,10 @@ TEST(GnuParallel, ConvertsATreeWithDamagedFilesOneFolderOrOneFilePerJob) {
     for (int pass = 0; pass < 2; ++pass) {
       SCOPED_TRACE(jobs.toStdString() + ", pass " + std::to_string(pass));
       const std::string joblog = root + "/joblog" + std::to_string(r) + std::to_string(pass);
-      QProcess shell;
-      shell.setProcessEnvironment(cli.Environment());
-      shell.setWorkingDirectory(QString::fromStdString(root + "/archive"));
-      shell.start("sh", {"-c", jobs + " | parallel --will-cite -j2 --joblog '" +
-                                   QString::fromStdString(joblog) + "' " + command});
-      ASSERT_TRUE(shell.waitForFinished(600000));
-      EXPECT_EQ(shell.exitCode(), 2) << shell.readAllStandardError().toStdString();  // the jobs that failed
+      const CliResult result =
+          cli.Shell("cd '" + root + "/archive' && " + jobs.toStdString() +
+                    " | parallel --will-cite -j2 --joblog '" + joblog + "' " + command.toStdString());
+      EXPECT_EQ(result.exitCode, 2) << result.err;  // the number of jobs that failed
       EXPECT_EQ(JobStatuses(joblog), statuses);
       EXPECT_EQ(FilesUnder(out), converted);
     }
