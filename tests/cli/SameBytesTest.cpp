@@ -1,9 +1,6 @@
 // The window and the command line give the same MP3 bytes for the same file and settings: the
-// window's conversion through the real progress window, the command line's through the built
-// program, with its settings given as options or saved by the window.
-#include <QDir>
-#include <functional>
-
+// window's run through the real progress window with the settings it loaded, the command line's
+// through the built program, once reading the same settings file and once given them as options.
 #include "core/Settings.h"
 #include "tests/cli/CliRun.h"
 #include "tests/convert/RunFixture.h"
@@ -14,57 +11,47 @@ namespace {
 
 using SameBytes = RunFixture;
 
-struct Row {
-  const char* file;
-  QStringList options;                              // the command line's settings
-  std::function<void(TDefaultSettings&)> settings;  // the same, as the window's defaults
-  const char* saved;                                // the settings file the command line reads, or null
-};
-
 TEST_F(SameBytes, TheWindowAndTheCommandLineWriteTheSameMp3) {
-  const std::vector<Row> rows = {
-      {"ac3-stereo.rm", {}, [](TDefaultSettings&) {}, nullptr},
+  const std::vector<std::tuple<std::string, std::string, QStringList>> rows = {
+      {"ac3-stereo.rm", "", {}},
       {"ra144.rm",
-       {"--vbr", "96-192", "--rate", "48000", "--mode", "mono"},
-       [](TDefaultSettings& d) {
-         d.AudioVBR = true, d.AudioVbrMinBitrate = 96, d.AudioVbrMaxBitrate = 192;
-         d.AudioSampleRate = 48000, d.AudioChannels = 3;
-       },
-       nullptr},
+       "AudioVBR=1\nAudioVbrMinBitrate=96\nAudioVbrMaxBitrate=192\nAudioSampleRate=48000\nAudioChannels=3",
+       {"--vbr", "96-192", "--rate", "48000", "--mode", "mono"}},
       {"aac.rm",
-       {"--bitrate", "320", "--rate", "32000", "--mode", "dual"},
-       [](TDefaultSettings& d) { d.AudioBitrate = 320, d.AudioSampleRate = 32000, d.AudioChannels = 0; },
-       nullptr},
-      {"video-ac3-mono.rmvb",
-       {},
-       [](TDefaultSettings& d) { d.AudioBitrate = 64, d.AudioChannels = 1; },
-       "[General]\nAudioBitrate=64\nAudioChannels=1\n"},
+       "AudioBitrate=320\nAudioSampleRate=32000\nAudioChannels=0",
+       {"--bitrate", "320", "--rate", "32000", "--mode", "dual"}},
+      {"video-ac3-mono.rmvb", "AudioBitrate=64\nAudioChannels=1", {"--bitrate", "64", "--mode", "stereo"}},
   };
-  const TDefaultSettings fixture = DefaultSettings;
   for (size_t r = 0; r < rows.size(); ++r) {
-    SCOPED_TRACE(rows[r].file);
-    const std::string name = "row" + std::to_string(r), cliDir = dir.path().toStdString() + "/cli";
-    DefaultSettings = fixture;
-    rows[r].settings(DefaultSettings);
+    const auto& [file, saved, options] = rows[r];
+    SCOPED_TRACE(file);
+    const std::string name = "row" + std::to_string(r), ini = "[General]\n" + saved + "\n";
+    // The window's settings as start-up loads them.
+    QDir().mkpath(QString::fromStdString(config.Path() + "/Zarnok"));
+    WriteWholeFile(config.SettingsFile(), ini);
+    LoadSettings();
+    DefaultSettings.OutputFileDir = outputDir + "/";
     FreeAllTasks();
-    const int task = AddTask(CopyOfTestFile(rows[r].file, name + ".rm"));
+    const int task = AddTask(CopyOfTestFile(file, name + ".rm"));
     driver.Answer(StrNo);
     Run();
-
-    CliRunner cli;
-    if (rows[r].saved) {
-      ASSERT_TRUE(QDir().mkpath(QString::fromStdString(cli.ConfigHome() + "/Zarnok")));
-      WriteWholeFile(cli.ConfigHome() + "/Zarnok/Tolvane.ini", rows[r].saved);
-    }
-    const CliResult result =
-        cli.Run(rows[r].options + QStringList{"-o", QString::fromStdString(cliDir),
-                                              QString::fromStdString(Tasks[task]->SourceFile)});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::string window = ReadWholeFile(Tasks[task]->OutputFile);
-    const std::string command = ReadWholeFile(cliDir + "/" + name + ".mp3");
-    EXPECT_TRUE(DecodeMedia(cliDir + "/" + name + ".mp3").ok);
-    EXPECT_TRUE(window.size() > 1000 && window == command)
-        << window.size() << " bytes from the window, " << command.size() << " from the command line";
+    EXPECT_TRUE(DecodeMedia(Tasks[task]->OutputFile).ok);
+
+    for (const bool fromOptions : {false, true}) {
+      CliRunner cli;
+      QDir().mkpath(QString::fromStdString(cli.ConfigHome() + "/Zarnok"));
+      if (!fromOptions) WriteWholeFile(cli.ConfigHome() + "/Zarnok/Tolvane.ini", ini);
+      const std::string out = dir.path().toStdString() + "/cli" + (fromOptions ? "1" : "0");
+      const CliResult result = cli.Run(
+          (fromOptions ? options : QStringList()) +
+          QStringList{"-o", QString::fromStdString(out), QString::fromStdString(Tasks[task]->SourceFile)});
+      ASSERT_EQ(result.exitCode, 0) << result.err;
+      const std::string command = ReadWholeFile(out + "/" + name + ".mp3");
+      EXPECT_TRUE(window.size() > 1000 && window == command)
+          << (fromOptions ? "options: " : "settings file: ") << window.size() << " bytes from the window, "
+          << command.size() << " from the command line";
+    }
   }
 }
 
