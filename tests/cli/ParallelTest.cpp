@@ -34,7 +34,7 @@ TEST(GnuParallel, ConvertsATreeWithDamagedFilesOneFolderOrOneFilePerJob) {
       {"B/Live/t.ra", ReadWholeFile(TestDataFile("ra144.ra"))},
       {"C/runaway.rm", WithRealAudio4SampleRate(ReadWholeFile(TestDataFile("ra144.rm")), 7)}};
   for (const auto& [relative, bytes] : files) {
-    std::filesystem::create_directories(std::filesystem::path(root + "/archive/" + relative).parent_path());
+    std::filesystem::create_directories(root + "/archive/" + relative.substr(0, relative.rfind('/')));
     WriteWholeFile(root + "/archive/" + relative, bytes);
   }
   const QString program =
