@@ -46,7 +46,12 @@ void CatchStopSignals() {
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored from the start stays ignored: nohup, or a background job of a script.
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
   // A reader of --json that went away must not end the run with its temporary files left behind.
   std::signal(SIGPIPE, SIG_IGN);
 }

@@ -4,6 +4,7 @@
 // than fork: some of these tests run worker threads, and ThreadSanitizer refuses a fork then.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -20,8 +21,7 @@
 #include "tests/support/TestEnvironment.h"
 
 struct CliResult {
-  int exitCode = -1;  // -1 when a signal ended it
-  int signal = 0;     // the signal that ended it
+  int exitCode = -1, signal = 0;  // exitCode -1: the signal ended it
   std::string out, err;
   // The JSON lines by input; a line that does not parse, or a second line for an input, fails the test.
   std::map<std::string, QJsonObject> Lines() const {
@@ -53,16 +53,24 @@ class CliRunner {
     posix_spawn_file_actions_init(&actions);
     for (const int fd : {1, 2})
       posix_spawn_file_actions_addopen(&actions, fd, Output(fd).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // The stop signals as a terminal gives them, even where the test runner ignores them.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    posix_spawnattr_setsigdefault(&attributes, &stops);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    EXPECT_EQ(posix_spawnp(&pid, "env", &actions, nullptr, argv.data(), environ), 0);
+    EXPECT_EQ(posix_spawnp(&pid, "env", &actions, &attributes, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     return pid;
   }
   CliResult Wait(pid_t pid) const {
     CliResult result;
     int status = 0;
-    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) continue;
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     result.out = ReadWholeFile(Output(1));

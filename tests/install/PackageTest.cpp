@@ -90,7 +90,6 @@ TEST(Package, NamesItsRuntimeLibrariesAndHoldsTheInstalledFiles) {
   // Every library the program is linked with comes from a package the package depends on; among
   // them Qt Widgets and the FFmpeg libraries.
   const QSet<QString> depends = DependedPackages(Field(package, "Depends"));
-  // Both programs' libraries: the command-line converter's are a part of the window's.
   const QStringList needed =
       NeededLibraries(program) + NeededLibraries(unpacked.path() + "/usr/bin/tolvane-convert");
   for (const QString library : {"libQt6Widgets.so", "libavformat.so", "libavcodec.so", "libavutil.so"})
