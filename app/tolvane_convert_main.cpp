@@ -119,9 +119,10 @@ int Convert(const TBatchOptions& options) {
   try {
     TBatchRun run(jobs, defaults, options.Jobs > 0 ? options.Jobs : cores, cores);
     run.OnResult = [&](const TBatchResult& result) {
-      line.Clear();
-      if (!result.Message.empty() && result.Outcome != TBatchOutcome::Skipped)
-        std::fprintf(stderr, "%s: %s\n", kProgram, result.Message.c_str());
+      // The progress line gives way only to a line of its own terminal; the next tick draws it again.
+      const bool tell = !result.Message.empty() && result.Outcome != TBatchOutcome::Skipped;
+      if (tell || (options.Json && isatty(STDOUT_FILENO))) line.Clear();
+      if (tell) std::fprintf(stderr, "%s: %s\n", kProgram, result.Message.c_str());
       if (options.Json) {
         std::printf("%s\n", JsonLine(result).c_str());
         std::fflush(stdout);
