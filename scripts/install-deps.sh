@@ -18,6 +18,8 @@ packages=(
   # The end-to-end tests press keys, click and drag in the program's windows on the virtual display,
   # minimise and restore them through a window manager (twm) and picture the screen when a wait fails.
   xdotool twm xfonts-base imagemagick
+  # The command-line converter's cluster recipes run under GNU parallel; a test runs it so.
+  parallel
 )
 
 missing=()

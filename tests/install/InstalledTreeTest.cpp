@@ -33,9 +33,11 @@ TEST(InstalledTree, HoldsTheProgramInBinAndEachFileInItsStandardPlace) {
 
   const QStringList expected = {
       "bin/tolvane",
+      "bin/tolvane-convert",
       "share/applications/example.zarnok.Tolvane.desktop",
       "share/icons/hicolor/256x256/apps/tolvane.png",
       "share/icons/hicolor/scalable/apps/tolvane.svg",
+      "share/man/man1/tolvane-convert.1.gz",
       "share/metainfo/example.zarnok.Tolvane.metainfo.xml",
       "share/tolvane/tips-rm.txt",
       "share/tolvane/tolvane.html",
@@ -53,6 +55,13 @@ TEST(InstalledTree, HoldsTheProgramInBinAndEachFileInItsStandardPlace) {
   const ToolResult dynamic = RunTool("readelf", {"--dynamic", tree.Path("bin/tolvane")});
   ASSERT_EQ(dynamic.exitCode, 0) << dynamic.output.toStdString();
   EXPECT_FALSE(dynamic.output.contains(BuildDir())) << dynamic.output.toStdString();
+
+  // The command-line converter runs from there without Qt Widgets.
+  const ToolResult converter = RunTool("readelf", {"--dynamic", tree.Path("bin/tolvane-convert")});
+  EXPECT_TRUE(converter.output.contains("libQt6Core.so") && !converter.output.contains("libQt6Widgets"))
+      << converter.output.toStdString();
+  EXPECT_EQ(RunTool(tree.Path("bin/tolvane-convert"), {"--version"}).output,
+            "tolvane-convert " + ProjectVersion() + "\n");
 }
 
 TEST(InstalledTree, ProgramFindsTheInstalledTipsAndHelp) {

@@ -69,9 +69,11 @@ TEST(Package, NamesItsRuntimeLibrariesAndHoldsTheInstalledFiles) {
   files.sort();
   const QStringList expected = {
       "usr/bin/tolvane",
+      "usr/bin/tolvane-convert",
       "usr/share/applications/example.zarnok.Tolvane.desktop",
       "usr/share/icons/hicolor/256x256/apps/tolvane.png",
       "usr/share/icons/hicolor/scalable/apps/tolvane.svg",
+      "usr/share/man/man1/tolvane-convert.1.gz",
       "usr/share/metainfo/example.zarnok.Tolvane.metainfo.xml",
       "usr/share/tolvane/tips-rm.txt",
       "usr/share/tolvane/tolvane.html",
@@ -88,7 +90,8 @@ TEST(Package, NamesItsRuntimeLibrariesAndHoldsTheInstalledFiles) {
   // Every library the program is linked with comes from a package the package depends on; among
   // them Qt Widgets and the FFmpeg libraries.
   const QSet<QString> depends = DependedPackages(Field(package, "Depends"));
-  const QStringList needed = NeededLibraries(program);
+  const QStringList needed =
+      NeededLibraries(program) + NeededLibraries(unpacked.path() + "/usr/bin/tolvane-convert");
   for (const QString library : {"libQt6Widgets.so", "libavformat.so", "libavcodec.so", "libavutil.so"})
     EXPECT_TRUE(std::any_of(needed.begin(), needed.end(),
                             [&](const QString& soname) { return soname.startsWith(library); }))

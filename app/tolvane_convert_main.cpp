@@ -1,0 +1,176 @@
+// tolvane-convert: the converter without a window, for scripts, servers and clusters. Converts files
+// and folders given on the command line exactly as the window's conversion run does.
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "audio/DecoderCheck.h"
+#include "audio/lame.h"
+#include "convert/BatchOptions.h"
+#include "convert/BatchPlan.h"
+#include "convert/BatchReport.h"
+#include "convert/BatchRun.h"
+#include "core/Profile.h"
+#include "core/Settings.h"
+#include "core/TaskList.h"
+
+namespace {
+
+constexpr const char* kProgram = "tolvane-convert";
+// The window's variable for another encoder library file (tests point it at a missing one).
+constexpr const char* kLameLibraryVariable = "TOLVANE_LAME_LIBRARY";
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int signal) {
+  if (stopSignal == 0) stopSignal = signal;
+}
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored from the start stays ignored: nohup, or a background job of a script.
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
+  // A reader of --json that went away must not end the run with its temporary files left behind.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+// The cores this process may run on (a cluster's job is often given fewer than the machine has).
+int CoreCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+  return std::max(1, int(std::thread::hardware_concurrency()));
+}
+
+std::string ExecutablePath() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  return length > 0 ? std::string(path, size_t(length)) : std::string();
+}
+
+// One line on a terminal, redrawn in place and cut to the terminal's width.
+class ProgressLine {
+ public:
+  explicit ProgressLine(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO)) {}
+  void Show(const std::string& text) {
+    if (!enabled_) return;
+    winsize size{};
+    const size_t width =
+        ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1 : 79;
+    std::fprintf(stderr, "\r%s\x1b[K", text.substr(0, width).c_str());
+    std::fflush(stderr);
+    shown_ = true;
+  }
+  void Clear() {
+    if (!shown_) return;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+    shown_ = false;
+  }
+
+ private:
+  const bool enabled_;
+  bool shown_ = false;
+};
+
+int Convert(const TBatchOptions& options) {
+  if (!DirectShowPresent()) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, DirectShowMissingMessage);
+    return 1;
+  }
+  if (const char* library = std::getenv(kLameLibraryVariable); library && *library)
+    SetLameLibraryFile(library);
+  SetProgramDir(ExecutablePath());
+  AssignProductProfile();
+  FillBitrateTable();
+  // The MP3 settings the window saved last; only read here, never saved.
+  LoadSettings();
+  TDefaultSettings defaults = DefaultSettings;
+  ApplyOptionsToDefaults(options, defaults);
+
+  const std::vector<TBatchJob> jobs = PlanBatch(options, RealMediaExtensions(OpenFilter));
+  const int cores = CoreCount();
+  const auto start = std::chrono::steady_clock::now();
+  ProgressLine line(!options.Quiet);
+  bool finished = false;
+  int status = 0;
+  try {
+    TBatchRun run(jobs, defaults, options.Jobs > 0 ? options.Jobs : cores, cores);
+    run.OnResult = [&](const TBatchResult& result) {
+      // The progress line gives way only to a line of its own terminal; the next tick draws it again.
+      const bool tell = !result.Message.empty() && result.Outcome != TBatchOutcome::Skipped;
+      if (tell || (options.Json && isatty(STDOUT_FILENO))) line.Clear();
+      if (tell) std::fprintf(stderr, "%s: %s\n", kProgram, result.Message.c_str());
+      if (options.Json) {
+        std::printf("%s\n", JsonLine(result).c_str());
+        std::fflush(stdout);
+      }
+    };
+    finished = run.Run(
+        [] { return stopSignal != 0; },
+        [&] {
+          const auto elapsed = std::chrono::steady_clock::now() - start;
+          line.Show(ProgressLineText(run.Progress(),
+                                     std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
+        });
+    line.Clear();
+    if (finished && !options.Quiet) std::fprintf(stderr, "%s\n", SummaryText(run, int(jobs.size())).c_str());
+    status = BatchExitStatus(run);
+  } catch (const std::exception& e) {
+    line.Clear();
+    std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
+    return 1;
+  }
+  if (finished) return status;
+  // The running tasks' temporary files are gone; the signal ends the process as it would have.
+  const int signal = stopSignal;
+  std::fprintf(stderr, "%s: stopped; the MP3 files being written were removed\n", kProgram);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+  return 128 + signal;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CatchStopSignals();
+  const TParsedCommandLine parsed = ParseBatchCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed.Error.empty()) {
+    std::fprintf(stderr, "%s: %s (see %s --help)\n", kProgram, parsed.Error.c_str(), kProgram);
+    return 2;
+  }
+  if (parsed.Options.Help) {
+    std::fputs(BatchHelpText(kProgram).c_str(), stdout);
+    return 0;
+  }
+  if (parsed.Options.Version) {
+    std::printf("%s %s\n", kProgram, TOLVANE_VERSION);
+    return 0;
+  }
+  // The failures are told once each, in the run's own words: FFmpeg's complaints about damaged files
+  // would bury them.
+  av_log_set_level(AV_LOG_FATAL);
+  return Convert(parsed.Options);
+}

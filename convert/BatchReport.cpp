@@ -1,0 +1,92 @@
+#include "convert/BatchReport.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/ShortText.h"
+
+namespace {
+
+void AppendEscaped(std::string& out, unsigned code) {
+  char text[8];
+  std::snprintf(text, sizeof text, "\\u%04x", code);
+  out += text;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) {
+      AppendEscaped(out, 0xDC00 + c);
+      ++i;
+      continue;
+    }
+    if (length > 1) {
+      out.append(text, i, length);
+    } else if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      AppendEscaped(out, c);
+    } else {
+      out += char(c);
+    }
+    i += length;
+  }
+  return out + "\"";
+}
+
+std::string JsonLine(const TBatchResult& result) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.3f", std::isfinite(result.Seconds) ? result.Seconds : 0.0);
+  return "{\"input\":" + JsonString(result.Input) +
+         ",\"output\":" + (result.Output.empty() ? std::string("null") : JsonString(result.Output)) +
+         ",\"outcome\":\"" + OutcomeName(result.Outcome) + "\",\"seconds\":" + seconds +
+         ",\"message\":" + JsonString(result.Message) + "}";
+}
+
+std::string ClockText(int64_t milliseconds) {
+  const int64_t s = milliseconds < 0 ? 0 : milliseconds / 1000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", (long long)(s / 3600), (long long)(s / 60 % 60),
+                (long long)(s % 60));
+  return text;
+}
+
+std::string ProgressLineText(const TBatchProgress& progress, int64_t elapsedMs) {
+  std::string text = std::to_string(progress.Ended) + " of " + std::to_string(progress.Total) +
+                     (progress.Total == 1 ? " file, " : " files, ") +
+                     ClockText(progress.ConvertedHns / 10000) + " of audio converted";
+  const double left = progress.WorkTotal - progress.WorkDone;
+  if (progress.WorkDone > 0 && left > 0 && elapsedMs > 0) {
+    const double ms = double(elapsedMs) / progress.WorkDone * left;
+    if (std::isfinite(ms) && ms < 1e15) text += ", about " + ClockText(int64_t(ms)) + " left";
+  }
+  return text;
+}
+
+std::string SummaryText(const TBatchRun& run, int total) {
+  std::string text = std::to_string(total) + (total == 1 ? " file: " : " files: ");
+  bool first = true;
+  for (const TBatchOutcome outcome :
+       {TBatchOutcome::Converted, TBatchOutcome::Short, TBatchOutcome::Skipped, TBatchOutcome::Failed}) {
+    if (run.Count(outcome) == 0 && outcome != TBatchOutcome::Converted) continue;
+    text += (first ? "" : ", ") + std::to_string(run.Count(outcome)) + " " + OutcomeName(outcome);
+    first = false;
+  }
+  return text;
+}
+
+int BatchExitStatus(const TBatchRun& run) {
+  if (run.Count(TBatchOutcome::Failed) > 0) return 1;
+  if (run.Count(TBatchOutcome::Short) > 0) return 3;
+  return 0;
+}
