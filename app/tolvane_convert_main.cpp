@@ -105,8 +105,8 @@ int Convert(const TBatchOptions& options) {
   SetProgramDir(ExecutablePath());
   AssignProductProfile();
   FillBitrateTable();
-  // The MP3 settings the window saved last; only read here, never saved.
-  LoadSettings();
+  // The MP3 settings the window saved last: only read, so a thousand jobs never rewrite the file.
+  ReadSavedSettings();
   TDefaultSettings defaults = DefaultSettings;
   ApplyOptionsToDefaults(options, defaults);
 

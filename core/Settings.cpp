@@ -176,6 +176,26 @@ void LoadSettings() {
   }
 }
 
+void ReadSavedSettings() {
+  UseBuiltInDefaults();
+  const QString path = Q(SettingsFilePath());
+  if (!QFileInfo(path).isFile()) return;
+  const QSettings settings(path, QSettings::IniFormat);
+  if (settings.status() != QSettings::NoError) return;
+  // Only what parses is taken; the rest keeps its built-in value, and nothing is written back.
+  const auto text = [&settings](const char* name) {
+    const QVariant value = settings.value(name);
+    return value.typeId() == QMetaType::QString ? value.toString().toStdString() : std::string();
+  };
+  DefaultSettings.InputFileDir = text("InputFileDir");
+  DefaultSettings.OutputFileDir = text("OutputFileDir");
+  for (const IntegerSetting& setting : kIntegerSettings) {
+    bool ok = false;
+    const int value = settings.value(setting.name).toString().trimmed().toInt(&ok, 10);
+    if (ok) setting.set(DefaultSettings, tips, value);
+  }
+}
+
 void SaveSettings() {
   const QString path = Q(SettingsFilePath());
   if (!SettingsFileOpens(path)) return;

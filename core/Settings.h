@@ -33,4 +33,8 @@ constexpr int32_t kMostParallelTasks = 16;
 int32_t ParallelTaskCount(int32_t setting);
 
 void LoadSettings();
+// The saved settings as they stand, for a program that never saves them (the command line): the file
+// is neither created nor rewritten, so many such programs may share one home folder, read-only too.
+// Values missing or unreadable keep their built-in defaults.
+void ReadSavedSettings();
 void SaveSettings();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QThread>
@@ -240,6 +241,28 @@ TEST_F(SettingsTest, ParallelTasksReadsLikeTheOtherIntegersNonPositiveMeansTheCo
   DefaultSettings.ParallelTasks = 5;
   SaveSettings();
   EXPECT_EQ(Stored(home.SettingsFile(), "ParallelTasks"), "5");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SettingsTest, ReadingTheSavedSettingsNeverWritesAndKeepsDefaultsForWhatDoesNotParse) {
+  ReadSavedSettings();  // no file: the built-in defaults, and still no file
+  EXPECT_EQ(DefaultSettings.AudioBitrate, 192);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(home.SettingsFile())));
+
+  const std::string text =
+      "[General]\nOutputFileDir=/out/\nAudioBitrate=64\nAudioVBR=x\nAudioSampleRate=32000\n";
+  WriteIni(text);
+  ::chmod(home.SettingsFile().c_str(), 0444);
+  ReadSavedSettings();
+  EXPECT_EQ(DefaultSettings.OutputFileDir, "/out/");
+  EXPECT_EQ(DefaultSettings.AudioBitrate, 64);
+  EXPECT_EQ(DefaultSettings.AudioSampleRate, 32000);
+  EXPECT_FALSE(DefaultSettings.AudioVBR);
+  EXPECT_EQ(DefaultSettings.AudioVbrMaxBitrate, 256);
+  EXPECT_EQ(ReadWholeFile(home.SettingsFile()), text);
 }
 
 }  // namespace
