@@ -1,0 +1,44 @@
+#include "audio/SegmentPlan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+// A plan needs a frame boundary on a whole input sample at least this often, in frames.
+constexpr int64_t MaxAlignment = 64;
+// The resampler's filter reaches this many input samples ahead.
+constexpr int64_t ResamplerReach = 32;
+
+int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
+
+}  // namespace
+
+int64_t TSegmentPlan::InputAt(int64_t frame) const { return frame * FrameSize * InRate / OutRate; }
+
+int64_t TSegmentPlan::JobStart(int64_t segment) const {
+  return segment == 0 ? 0 : InputAt(segment * SegmentFrames - WarmUpFrames);
+}
+
+int64_t TSegmentPlan::JobEnd(int64_t segment) const {
+  const int64_t frames = (segment + 1) * SegmentFrames + LookAheadFrames;
+  const int64_t scaled = frames * FrameSize * InRate;
+  return (scaled + OutRate - 1) / OutRate + ResamplerReach;
+}
+
+bool MakeSegmentPlan(int32_t inRate, int32_t outRate, int32_t frameSize, double seconds,
+                     int32_t warmUpSamples, TSegmentPlan& plan) {
+  if (inRate <= 0 || outRate <= 0 || frameSize <= 0 || !(seconds > 0)) return false;
+  // Frame f starts on a whole input sample when f x frameSize x inRate / outRate is whole.
+  const int64_t out = outRate / std::gcd(inRate, outRate);
+  const int64_t alignment = out / std::gcd(int64_t(frameSize), out);
+  if (alignment > MaxAlignment) return false;
+  plan.InRate = inRate;
+  plan.OutRate = outRate;
+  plan.FrameSize = frameSize;
+  plan.WarmUpFrames = RoundUp((warmUpSamples + frameSize - 1) / frameSize, alignment);
+  const int64_t frames = int64_t(std::llround(seconds * outRate / frameSize));
+  plan.SegmentFrames = RoundUp(std::max<int64_t>(frames, 2 * plan.WarmUpFrames), alignment);
+  return true;
+}
