@@ -91,8 +91,10 @@ void TSegmentedEncoding::Queue(const std::shared_ptr<TJob>& job, bool last) {
   const int64_t frames = int64_t(job->Pcm.size() / 2);
   job->Encoder = std::make_unique<TSegmentEncoder>(
       std::move(encoder), job->Pcm.data(), frames, job->Index == 0 ? 0 : plan.WarmUpFrames,
-      last ? -1 : plan.SegmentFrames, setup_.ChunkFrames, setup_.BufferSize, setup_.Settings.FileName);
-  job->Result.EndInput = last ? job->Start + frames : plan.Boundary(job->Index + 1);
+      last ? -1 : plan.KeptFrames(job->Index), setup_.ChunkFrames, setup_.BufferSize,
+      setup_.Settings.FileName);
+  job->Result.FirstFrame = plan.FirstFrame(job->Index);
+  job->Result.OwnFrame = job->Index * plan.SegmentFrames;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     job->Now = TJob::State::Queued;

@@ -31,12 +31,13 @@ struct TEncoderSignals {
   }
 };
 
-// A finished segment, in file order.
+// A finished segment, in file order: its kept frames, which overlap the segments beside it.
 struct TSegmentResult {
-  std::vector<unsigned char> Frames;
+  std::vector<unsigned char> Frames;    // the first segment's open with the encoder's empty tag frame
   std::vector<unsigned char> TagFrame;  // the first segment's encoder tag frame, else empty
+  int64_t FirstFrame = 0;               // the file's frame its first kept frame is
+  int64_t OwnFrame = 0;                 // the file's frame where it takes over from the one before
   int Padding = -1;                     // flushed (the file's last): its encoder padding
-  int64_t EndInput = 0;                 // the input sample frame where its audio ends
 };
 
 class TSegmentedEncoding {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <numeric>
 
 #include "audio/AudioReadError.h"
 #include "audio/FileStream.h"
@@ -75,6 +76,26 @@ bool SegmentEntryPointsPresent() {
 
 // Output samples of warm-up before a segment's own frames: four MPEG-1 frames.
 constexpr int32_t WarmUpSamples = 4 * 1152;
+// Frames in which a segment's emptied bit reservoir fills again before the segment's own frames: the
+// encoder saves a tenth of a frame's audio bits a frame until the reservoir (at most 255 or 511 bytes)
+// is nine tenths full.
+int32_t RebuildFramesFor(const TLameSettings& settings, int32_t frameSize, int32_t outRate) {
+  if (settings.Vbr || outRate <= 0) return 24;
+  const int64_t mpeg1 = frameSize == 1152;
+  const int64_t frameBits = 8 * (int64_t(frameSize) / 8 * settings.Kbps * 1000 / outRate);
+  const int64_t sideBits = 8 * (4 + (mpeg1 ? 32 : 17));
+  const int64_t reservoirBits = (mpeg1 ? 2 : 1) * 2048 - 8;
+  const int64_t saved = std::max<int64_t>((frameBits - sideBits) / 10, 1);
+  return int32_t(std::clamp<int64_t>((reservoirBits * 9 / 10 + saved - 1) / saved, 16, 96));
+}
+
+// The frames after which a constant-bitrate encoder's pattern of padded (one byte longer) frames repeats.
+int32_t PaddingPeriod(const TLameSettings& settings, int32_t frameSize, int32_t outRate) {
+  if (settings.Vbr || outRate <= 0) return 1;
+  const int64_t remainder = int64_t(frameSize) / 8 * settings.Kbps * 1000 % outRate;
+  return remainder == 0 ? 1 : int32_t(outRate / std::gcd(int64_t(outRate), remainder));
+}
+
 // The padding a file cut after a whole frame carries: the decoder's delay, so it plays every sample
 // its frames hold.
 constexpr int CutPadding = 529;
@@ -224,6 +245,8 @@ void TMP3Out::PrepareOutput() {
   tagTotals_ = TLameTagTotals();
   tagFrame_.clear();
   lastPadding_ = -1;
+  pending_ = TPendingSegment();
+  hasPending_ = false;
   inputEnded_ = stopped_ = readFailed_ = segmentFailed_ = false;
   if (!StreamAttached) {
     if (FileName.empty()) throw ESndException("File name is not assigned.");
@@ -354,8 +377,11 @@ bool TMP3Out::WriteStep(bool abort) {
 bool TMP3Out::StartSegments(EncoderHandle& first, int32_t outRate) {
   if (!Cores || Cores->Cores() < 2 || !SegmentEntryPointsPresent()) return false;
   TSegmentedEncoding::TSetup setup;
-  if (!MakeSegmentPlan(inRate_, outRate, Lame.lame_get_framesize(first.get()), SegmentSeconds, WarmUpSamples,
-                       setup.Plan)) {
+  frameSize_ = Lame.lame_get_framesize(first.get());
+  outRate_ = outRate;
+  if (!MakeSegmentPlan(inRate_, outRate, frameSize_, SegmentSeconds, WarmUpSamples,
+                       RebuildFramesFor(settings_, frameSize_, outRate),
+                       PaddingPeriod(settings_, frameSize_, outRate), setup.Plan)) {
     return false;
   }
   setup.Settings = settings_;
@@ -398,21 +424,57 @@ bool TMP3Out::SegmentStep() {
 void TMP3Out::WriteFinishedSegments() {
   TSegmentResult segment;
   while (segments_->TakeNext(segment)) {
-    if (!segment.TagFrame.empty()) tagFrame_ = segment.TagFrame;
     // The first segment opens with the encoder's empty tag frame, which is no audio.
     const size_t skip = segment.TagFrame.size();
-    WriteOut(segment.Frames.data(), int64_t(segment.Frames.size()));
-    if (segment.Frames.size() > skip) {
-      if (!tagTotals_.AddFrames(segment.Frames.data() + skip, segment.Frames.size() - skip)) {
-        throw ESndException("The MP3 encoder gave data that are no MP3 frames for \"" + FileName + "\".");
-      }
-      lastPadding_ = segment.Padding;
+    if (skip > 0) {
+      tagFrame_ = segment.TagFrame;
+      WriteOut(segment.Frames.data(), int64_t(skip));
     }
-    if (inRate_ > 0) {
-      const int64_t written = std::min(segment.EndInput, pcmFrames_);
-      writtenDuration_.store(std::max(written * 10000000 / inRate_, WrittenDuration()),
-                             std::memory_order_release);
+    TPendingSegment next;
+    next.Bytes = std::move(segment.Frames);
+    next.First = next.Written = segment.FirstFrame;
+    next.Padding = segment.Padding;
+    if (!LayoutJoinFrames(next.Bytes, skip, next.Frames)) {
+      throw ESndException("The MP3 encoder gave data that are no MP3 frames for \"" + FileName + "\".");
     }
+    if (next.Frames.empty()) continue;  // stopped in its warm-up
+    if (hasPending_) {
+      const int64_t join = JoinStretches(pending_.Bytes, pending_.Frames, pending_.First, next.Bytes,
+                                         next.Frames, next.First, segment.OwnFrame);
+      if (join < 0)
+        throw ESndException("The MP3 encoder gave segments of \"" + FileName + "\" that do not join.");
+      WritePendingUpTo(join, false);
+      next.Written = join;
+    }
+    pending_ = std::move(next);
+    hasPending_ = true;
+  }
+}
+
+void TMP3Out::WritePendingUpTo(int64_t frame, bool last) {
+  TPendingSegment& p = pending_;
+  const int64_t end = p.First + int64_t(p.Frames.size());
+  frame = std::min(frame, end);
+  const auto offset = [&p, end](int64_t f) {
+    return f < end ? p.Frames[size_t(f - p.First)].Offset : p.Bytes.size();
+  };
+  const size_t from = offset(p.Written), to = offset(frame);
+  if (to > from) {
+    WriteOut(p.Bytes.data() + from, int64_t(to - from));
+    if (!tagTotals_.AddFrames(p.Bytes.data() + from, to - from)) {
+      throw ESndException("The MP3 encoder gave data that are no MP3 frames for \"" + FileName + "\".");
+    }
+  }
+  p.Written = frame;
+  lastPadding_ = last ? p.Padding : -1;
+  if (inRate_ > 0 && outRate_ > 0) {
+    // Input sample n is whole once frame (n + 1105) / frame size is in the file.
+    const int64_t audio =
+        last && p.Padding >= 0
+            ? pcmFrames_
+            : std::clamp<int64_t>((frame * frameSize_ - 1105) * inRate_ / outRate_, 0, pcmFrames_);
+    writtenDuration_.store(std::max(audio * 10000000 / inRate_, WrittenDuration()),
+                           std::memory_order_release);
   }
 }
 
@@ -440,6 +502,7 @@ void TMP3Out::FinishSegments() {
       if (!segments_->WorkerStep()) segments_->WaitForWork(20);
     }
     segments_.reset();
+    if (hasPending_) WritePendingUpTo(pending_.First + int64_t(pending_.Frames.size()), true);
   }
   WriteId3v1();
 }

@@ -17,6 +17,7 @@
 #include "audio/FileStream.h"
 #include "audio/LameSettings.h"
 #include "audio/LameTagFrame.h"
+#include "audio/Mp3Join.h"
 #include "audio/SegmentedEncoding.h"
 #include "audio/Snd_Classes.h"
 
@@ -144,6 +145,7 @@ class TMP3Out : public TSndFileOut {
   bool StartSegments(EncoderHandle& first, int32_t outRate);
   bool SegmentStep();
   void WriteFinishedSegments();
+  void WritePendingUpTo(int64_t frame, bool last);
   void FinishSegments();
   void WriteId3v1();
 
@@ -168,6 +170,18 @@ class TMP3Out : public TSndFileOut {
   TEncoderSignals signals_;
   std::unique_ptr<TSegmentedEncoding> segments_;
   std::atomic<bool> segmentedRun_{false};
+  // The last segment taken, written up to where the next one joins it.
+  struct TPendingSegment {
+    std::vector<unsigned char> Bytes;
+    std::vector<TJoinFrame> Frames;
+    int64_t First = 0;    // the file's frame Frames[0] is
+    int64_t Written = 0;  // the file's frames before this one are in the file
+    int Padding = -1;
+  };
+  TPendingSegment pending_;
+  bool hasPending_ = false;
+  int32_t frameSize_ = 1152;
+  int32_t outRate_ = 0;
   TLameTagTotals tagTotals_;             // the frames written so far
   std::vector<unsigned char> tagFrame_;  // the first segment's encoder tag frame
   int lastPadding_ = -1;                 // of the last segment written, when it was flushed

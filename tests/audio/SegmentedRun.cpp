@@ -116,12 +116,6 @@ TagCheck CheckLameTag(const std::string& text) {
                         BigEndian(lame + 28, 4) == int64_t(end - tag.offset);
   check.fileFrames = int64_t(layout.frames.size()) - 1;
   check.fileBytes = int64_t(end - tag.offset);
-  for (size_t i = 1; i < layout.frames.size(); ++i) {
-    const Mp3Frame& f = layout.frames[i];
-    const unsigned char* side = bytes + f.offset + 4 + (f.crc ? 2 : 0);
-    const int backstep = f.version == 1 ? (side[0] << 1) | (side[1] >> 7) : side[0];
-    if (backstep == 0) check.zeroBackstep.push_back(i - 1);
-  }
   return check;
 }
 

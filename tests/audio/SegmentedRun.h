@@ -43,7 +43,6 @@ struct TagCheck {
   int delay = -1, padding = -1;
   bool musicCrcRight = false, tagCrcRight = false;
   int64_t fileFrames = 0, fileBytes = 0;  // counted: audio frames, audio and tag frame bytes
-  std::vector<size_t> zeroBackstep;       // audio frame indices whose main_data_begin is 0
 };
 TagCheck CheckLameTag(const std::string& bytes);
 

@@ -12,7 +12,7 @@ tolvane_add_test(test_audio_framework THREADED
   SOURCES ${framework_dir}/FrameworkTest.cpp
   LIBS tolvane_framework_testsupport)
 tolvane_add_test(test_audio_mp3segments THREADED TIMEOUT 300
-  SOURCES ${framework_dir}/MP3OutSegmentTest.cpp
+  SOURCES ${framework_dir}/MP3OutSegmentTest.cpp ${framework_dir}/MP3OutSegmentRunTest.cpp
   LIBS tolvane_framework_testsupport)
 tolvane_add_test(test_audio_lame
   SOURCES ${framework_dir}/LameBindingTest.cpp
