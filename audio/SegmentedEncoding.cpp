@@ -102,6 +102,14 @@ void TSegmentedEncoding::Queue(const std::shared_ptr<TJob>& job, bool last) {
   signals_.Changed.notify_all();
 }
 
+void TSegmentedEncoding::Finishing() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  signals_.Changed.notify_all();
+}
+
 void TSegmentedEncoding::EndOfInput() {
   if (ended_) return;
   std::shared_ptr<TJob> last;
@@ -177,7 +185,8 @@ bool TSegmentedEncoding::WorkerStep() {
 void TSegmentedEncoding::WaitForWork(int ms) {
   std::unique_lock<std::mutex> lock(mutex_);
   signals_.Changed.wait_for(lock, std::chrono::milliseconds(ms), [this] {
-    if (jobs_.empty()) return ended_;
+    if (!ended_) return true;  // the worker reads, or takes the segment that waits
+    if (jobs_.empty()) return true;
     const TJob::State front = jobs_.front()->Now;
     return front == TJob::State::Done || front == TJob::State::Failed ||
            std::any_of(jobs_.begin(), jobs_.end(),

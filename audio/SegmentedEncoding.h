@@ -77,6 +77,8 @@ class TSegmentedEncoding {
   // where its encoder is (nothing at all finished: the first segment ends with what was read); the
   // rest is dropped. Helpers no longer hold for a pause.
   void StopHere();
+  // The run is finishing in one go on the worker: helpers no longer hold for a pause.
+  void Finishing();
 
  private:
   struct TJob;
@@ -97,7 +99,7 @@ class TSegmentedEncoding {
   int64_t nextJob_ = 0;                     // index of the next segment to open
   int64_t read_ = 0;                        // input sample frames handed in
   bool ended_ = false;                      // no more segments will open
-  bool stopping_ = false;                   // StopHere: pauses no longer hold the helpers
+  bool stopping_ = false;                   // finishing: pauses no longer hold the helpers
   bool abandon_ = false;
   bool taken_ = false;  // a segment went out
   std::vector<std::thread> helpers_;

@@ -491,6 +491,7 @@ void TMP3Out::FinishSegments() {
   if (segmentFailed_) {
     segments_.reset();
   } else {
+    segments_->Finishing();
     if (stopped_ || Worker->TerminateRequest.load())
       segments_->StopHere();
     else
