@@ -55,6 +55,7 @@ TEST_F(MP3OutSegmentRun, APauseHoldsEveryEncoderAndTheRunEndsWhole) {
 }
 
 TEST_F(MP3OutSegmentRun, AStopLeavesAPlayableFileOfTheSegmentsFinishedInOrder) {
+  source_.Frames = 44100 * 200;  // far more than can be encoded between the poll and the stop
   out_.Start();
   int64_t last = 0;
   bool backwards = false;
@@ -79,7 +80,7 @@ TEST_F(MP3OutSegmentRun, AStopLeavesAPlayableFileOfTheSegmentsFinishedInOrder) {
   ASSERT_TRUE(media.ok) << media.error;
   EXPECT_EQ(media.tags.at("title"), "Run");
   EXPECT_GE(media.DecodedSeconds(), 6.0);
-  EXPECT_LT(media.DecodedSeconds(), 39.0);
+  EXPECT_LT(media.DecodedSeconds(), 190.0);
   // Every sample there is the tone's, in its place, up to the codec's noise (26 dB for this one).
   std::vector<int16_t> tone;
   for (int64_t i = 0; i < int64_t(media.samples[0].size()); ++i) tone.push_back(SineSample(440, 44100, i));
@@ -117,25 +118,28 @@ TEST_F(MP3OutSegmentRun, AFullDiskFailsTheTaskOnceWithItsReason) {
 
 TEST_F(MP3OutSegmentRun, ExtraCoresAreTakenOnlyWhenTheBudgetHasThem) {
   auto run = [&](bool otherTask) {
+    // Another task holds the second core until this one is halfway: then its encoders take it.
     if (otherTask) budget_.TaskStarted();
-    int lowest = budget_.FreeCores();
+    int lowest = budget_.FreeCores(), lowestLater = 1;
     bool otherEnded = !otherTask;
     outcome_.done = 0;
     out_.Start();
     EXPECT_TRUE(PumpUntil(
         [&] {
-          lowest = std::min(lowest, budget_.FreeCores());
-          // The other task ends halfway: its core goes to this task's encoders.
+          (otherEnded ? lowestLater : lowest) =
+              std::min(otherEnded ? lowestLater : lowest, budget_.FreeCores());
           if (!otherEnded && out_.WrittenDuration() > 200000000) {
-            EXPECT_EQ(lowest, 0);
             budget_.TaskEnded();
             otherEnded = true;
           }
           return outcome_.Finished();
         },
         120000));
-    EXPECT_EQ(lowest, 0);  // a helper took the free core, never more
-    EXPECT_EQ(budget_.FreeCores(), 1);
+    EXPECT_EQ(std::min(lowest, lowestLater), 0);  // a free core was taken, never one more
+    if (otherTask) {
+      EXPECT_EQ(lowestLater, 0);
+    }
+    EXPECT_EQ(budget_.FreeCores(), 1);  // and given back
     return ReadWholeFile(out_.FileName);
   };
   const std::string free = run(false), shared = run(true);
