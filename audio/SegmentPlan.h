@@ -13,7 +13,7 @@ struct TSegmentPlan {
   int64_t SegmentFrames = 0;    // MP3 frames of every segment but the last
   int64_t WarmUpFrames = 0;     // MP3 frames encoded and dropped before a segment's first kept one
   int64_t RebuildFrames = 0;    // kept frames before a segment's own, in which its reservoir fills
-  int64_t JoinFrames = 12;      // kept frames past a segment's end, where the next one may join
+  int64_t JoinFrames = 6;       // kept frames past a segment's end, where the next one may join
   int64_t LookAheadFrames = 2;  // MP3 frames of input a segment's encoder gets past its last frame
 
   // The input sample at which MP3 frame f of the whole file starts (exact for the frames used here).

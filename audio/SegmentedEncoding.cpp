@@ -75,10 +75,10 @@ void TSegmentedEncoding::AddPcm(const int16_t* samples, int64_t frames, int32_t 
   }
   for (const std::shared_ptr<TJob>& job : open) {
     const int64_t begin = std::max(from, job->Start), end = std::min(to, job->End);
-    for (int64_t f = begin; f < end; ++f) {
-      const int16_t* frame = samples + (f - from) * (channels == 2 ? 2 : 1);
-      job->Pcm.push_back(frame[0]);
-      job->Pcm.push_back(channels == 2 ? frame[1] : frame[0]);
+    if (channels == 2) {
+      job->Pcm.insert(job->Pcm.end(), samples + (begin - from) * 2, samples + (end - from) * 2);
+    } else {
+      for (int64_t f = begin; f < end; ++f) job->Pcm.insert(job->Pcm.end(), 2, samples[f - from]);
     }
     if (job->Start + int64_t(job->Pcm.size() / 2) == job->End) Queue(job, false);
   }

@@ -105,7 +105,7 @@ class TMP3Out : public TSndFileOut {
   // after it. Set between runs only; the budget must outlive the runs that use it.
   TCoreBudget* Cores = nullptr;
   // Segments of a segmented run are about this long (whole MP3 frames); tests make them short.
-  double SegmentSeconds = 30.0;
+  double SegmentSeconds = 40.0;
   // The source audio whose MP3 frames are written to the file, in order, in 100-ns units: what the
   // progress display shows; it never goes back within a run. Read from any thread.
   int64_t WrittenDuration() const { return writtenDuration_.load(std::memory_order_acquire); }
