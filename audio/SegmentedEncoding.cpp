@@ -95,6 +95,7 @@ void TSegmentedEncoding::Queue(const std::shared_ptr<TJob>& job, bool last) {
       setup_.Settings.FileName);
   job->Result.FirstFrame = plan.FirstFrame(job->Index);
   job->Result.OwnFrame = job->Index * plan.SegmentFrames;
+  job->Result.NextFirstFrame = last ? -1 : plan.FirstFrame(job->Index + 1);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     job->Now = TJob::State::Queued;

@@ -37,6 +37,7 @@ struct TSegmentResult {
   std::vector<unsigned char> TagFrame;  // the first segment's encoder tag frame, else empty
   int64_t FirstFrame = 0;               // the file's frame its first kept frame is
   int64_t OwnFrame = 0;                 // the file's frame where it takes over from the one before
+  int64_t NextFirstFrame = -1;          // the first kept frame of the segment after it (-1: none)
   int Padding = -1;                     // flushed (the file's last): its encoder padding
 };
 

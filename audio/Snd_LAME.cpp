@@ -448,6 +448,18 @@ void TMP3Out::WriteFinishedSegments() {
     }
     pending_ = std::move(next);
     hasPending_ = true;
+    // A join changes at most the last reservoir's worth of bytes before the next segment's first
+    // frame (511 bytes of main data): what lies before that goes out now.
+    const TPendingSegment& p = pending_;
+    int64_t safe = p.First + int64_t(p.Frames.size());
+    if (segment.NextFirstFrame >= 0 && segment.NextFirstFrame < safe) {
+      const int64_t limit = p.Frames[size_t(segment.NextFirstFrame - p.First)].MainPos - 511;
+      safe = p.Written;
+      while (safe + 1 < p.First + int64_t(p.Frames.size()) &&
+             p.Frames[size_t(safe + 1 - p.First)].MainPos <= limit)
+        ++safe;
+    }
+    WritePendingUpTo(safe, segment.NextFirstFrame < 0);
   }
 }
 
