@@ -247,6 +247,7 @@ void TMP3Out::PrepareOutput() {
   lastPadding_ = -1;
   pending_ = TPendingSegment();
   hasPending_ = false;
+  joins_.clear();
   inputEnded_ = stopped_ = readFailed_ = segmentFailed_ = false;
   if (!StreamAttached) {
     if (FileName.empty()) throw ESndException("File name is not assigned.");
@@ -444,6 +445,7 @@ void TMP3Out::WriteFinishedSegments() {
       if (join < 0)
         throw ESndException("The MP3 encoder gave segments of \"" + FileName + "\" that do not join.");
       WritePendingUpTo(join, false);
+      joins_.push_back(join);
       next.Written = join;
     }
     pending_ = std::move(next);

@@ -111,6 +111,8 @@ class TMP3Out : public TSndFileOut {
   int64_t WrittenDuration() const { return writtenDuration_.load(std::memory_order_acquire); }
   // The last run was encoded in segments.
   bool Segmented() const { return segmentedRun_.load(std::memory_order_acquire); }
+  // The file's frames at which the last segmented run's segments joined; read once the run has ended.
+  const std::vector<int64_t>& Joins() const { return joins_; }
 
  protected:
   // Failures raise ESndException with a TSndFailure: WriteFailed (with errno) for a failed or short
@@ -179,6 +181,7 @@ class TMP3Out : public TSndFileOut {
     int Padding = -1;
   };
   TPendingSegment pending_;
+  std::vector<int64_t> joins_;
   bool hasPending_ = false;
   int32_t frameSize_ = 1152;
   int32_t outRate_ = 0;

@@ -110,27 +110,18 @@ TEST_F(MP3OutSegments, AFileOfOneSegmentIsTheOneEncodersFile) {
   EXPECT_EQ(ReadWholeFile(Path("one.mp3")), ReadWholeFile(Path("split.mp3")));
 }
 
-// The input samples where segments join, for segments of seconds at rate (no resampling).
-std::vector<int64_t> Joins(int rate, double seconds, int64_t frames) {
-  TSegmentPlan plan;
-  EXPECT_TRUE(MakeSegmentPlan(rate, rate, rate >= 32000 ? 1152 : 576, seconds, 4 * 1152, 16, 49, plan));
-  std::vector<int64_t> joins;
-  for (int64_t s = 1; plan.Boundary(s) + 4 * 1152 < frames; ++s) joins.push_back(plan.Boundary(s));
-  return joins;
-}
-
 // Against the source, the windows within 4 frames of each join are as good as the one encoder's, and
-// the high-passed residual shows no click there.
-void ExpectJoinsUnmeasurable(const std::vector<int16_t>& pcm, int rate, const DecodedMedia& one,
-                             const DecodedMedia& split, double seconds) {
+// the high-passed residual shows no click there. A frame sounds 1105 samples before its place.
+void ExpectJoinsUnmeasurable(const std::vector<int16_t>& pcm, const std::vector<int64_t>& joins,
+                             const DecodedMedia& one, const DecodedMedia& split) {
   const int64_t frames = int64_t(pcm.size() / 2);
   ASSERT_EQ(int64_t(split.samples[0].size()), frames);
-  const std::vector<int64_t> joins = Joins(rate, seconds, frames);
   ASSERT_GE(joins.size(), 2u);
   double nearClick = 0, elsewhereClick = 0;
   int64_t last = 0;
   for (const int64_t join : joins) {
-    for (int64_t start = join - 4 * 1152; start < join + 4 * 1152; start += 1152) {
+    const int64_t from = (join - 4) * 1152 - 1105, to = (join + 4) * 1152 - 1105;
+    for (int64_t start = from; start < to; start += 1152) {
       for (int ch = 0; ch < 2; ++ch) {
         const std::vector<int16_t> side(pcm.begin() + ch, pcm.end());
         const double a = WindowSnr(side, 2, one.samples[size_t(ch)], start, 1152);
@@ -138,10 +129,9 @@ void ExpectJoinsUnmeasurable(const std::vector<int16_t>& pcm, int rate, const De
         EXPECT_GE(b, a - 1.0) << "join " << join << " window " << start << " channel " << ch;
       }
     }
-    nearClick = std::max(nearClick, ClickPeak(pcm, 2, split.samples[0], join - 4 * 1152, 8 * 1152));
-    elsewhereClick =
-        std::max(elsewhereClick, ClickPeak(pcm, 2, split.samples[0], last, join - 4 * 1152 - last));
-    last = join + 4 * 1152;
+    nearClick = std::max(nearClick, ClickPeak(pcm, 2, split.samples[0], from, to - from));
+    elsewhereClick = std::max(elsewhereClick, ClickPeak(pcm, 2, split.samples[0], last, from - last));
+    last = to;
   }
   EXPECT_LE(nearClick, elsewhereClick);
 }
@@ -161,8 +151,8 @@ TEST_F(MP3OutSegments, JoinsOfRealRecordingsCannotBeMeasured) {
     ASSERT_TRUE(EncodeWithCores(out, source, Path("one.mp3"), 0));
     ASSERT_TRUE(EncodeWithCores(out, source, Path("split.mp3"), 3));
     EXPECT_EQ(FfmpegErrors(Path("split.mp3")), "");
-    ExpectJoinsUnmeasurable(source.Pcm, rate, DecodeMedia(Path("one.mp3")), DecodeMedia(Path("split.mp3")),
-                            3);
+    ExpectJoinsUnmeasurable(source.Pcm, out.Joins(), DecodeMedia(Path("one.mp3")),
+                            DecodeMedia(Path("split.mp3")));
   }
 }
 
@@ -171,7 +161,9 @@ TEST_F(MP3OutSegments, ATransientOnAJoinSurvives) {
   std::vector<int16_t> pcm = Music(rate, 2, 8.0);
   // Where the first frame of the second segment begins to sound: 1105 samples of encoder and decoder
   // delay before its place in the stream.
-  const int64_t join = Joins(rate, 2, int64_t(pcm.size() / 2)).at(0) - 1105;
+  TSegmentPlan plan;
+  ASSERT_TRUE(MakeSegmentPlan(rate, rate, 1152, 2, 4 * 1152, 16, 49, plan));
+  const int64_t join = plan.Boundary(1) - 1105;
   uint32_t noise = 7;
   for (int64_t i = join; i < join + 200; ++i) {  // a 5 ms burst at full scale
     noise = noise * 1664525u + 1013904223u;
