@@ -24,9 +24,34 @@ make_music() {  # seconds, output: the recording's music looped, as stereo AC-3 
     -ac 2 -c:a ac3 -b:a 192k -metadata title="Looped music $1 s" -f rm "$2"
 }
 echo "load before: $(uptime)"
+echo "(autogroup scheduling: $(cat /proc/sys/kernel/sched_autogroup_enabled 2>/dev/null); with it on, a busy session elsewhere leaves this one a share of the cores)"
 echo "Making the 20-minute file ..."
 make_music 1200 "$work/20min.rm"
 
+# Runs a command and prints, after its output, the CPU seconds of each of its threads that worked
+# (sampled from /proc while it runs): on a shared machine the wall time shows the cores the session
+# was given, the threads' CPU what two free cores would do.
+threads() {
+  python3 - "$@" <<'PY'
+import os, subprocess, sys, time
+p = subprocess.Popen(sys.argv[1:], stdout=subprocess.PIPE, text=True)
+hz, seen = os.sysconf('SC_CLK_TCK'), {}
+while p.poll() is None:
+    try:
+        for tid in os.listdir(f'/proc/{p.pid}/task'):
+            try:
+                s = open(f'/proc/{p.pid}/task/{tid}/stat').read()
+                f = s[s.rindex(')') + 2:].split()
+                seen[tid] = (int(f[11]) + int(f[12])) / hz
+            except OSError:
+                pass
+    except OSError:
+        pass
+    time.sleep(0.2)
+print(p.stdout.read(), end='')
+print('thread_cpu_seconds', ' '.join(f'{c:.2f}' for c in sorted(seen.values(), reverse=True) if c > 0.05))
+PY
+}
 now() { date +%s.%N; }
 median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 field() { awk -v k="$1" '$1 == k {print $2}' "$2"; }
@@ -36,7 +61,7 @@ one_w=() one_c=() seg_w=() seg_c=() ff_w=()
 for i in $(seq "$runs"); do
   # In turn, so that a busy moment of the machine hits all three alike.
   "$bench" --cores 1 "$work/20min.rm" "$work/one.mp3" >"$work/one.txt"
-  "$bench" --cores 2 "$work/20min.rm" "$work/seg.mp3" >"$work/seg.txt"
+  threads "$bench" --cores 2 "$work/20min.rm" "$work/seg.mp3" >"$work/seg.txt"
   t0=$(now)
   ffmpeg -hide_banner -loglevel error -nostdin -y -i "$work/20min.rm" \
     -c:a libmp3lame -b:a 192k -compression_level 2 -ar 44100 -joint_stereo 1 "$work/ffmpeg.mp3"
@@ -44,8 +69,9 @@ for i in $(seq "$runs"); do
   one_w+=("$(field wall_seconds "$work/one.txt")") one_c+=("$(field cpu_seconds "$work/one.txt")")
   seg_w+=("$(field wall_seconds "$work/seg.txt")") seg_c+=("$(field cpu_seconds "$work/seg.txt")")
   ff_w+=("$(echo "$t1 - $t0" | bc -l)")
-  printf 'run %d: one encoder %.2f s (CPU %.2f s), segments on 2 cores %.2f s (CPU %.2f s), ffmpeg %.2f s\n' \
-    "$i" "${one_w[-1]}" "${one_c[-1]}" "${seg_w[-1]}" "${seg_c[-1]}" "${ff_w[-1]}"
+  printf 'run %d: one encoder %.2f s (CPU %.2f s), segments on 2 cores %.2f s (CPU %.2f s; threads %s), ffmpeg %.2f s\n' \
+    "$i" "${one_w[-1]}" "${one_c[-1]}" "${seg_w[-1]}" "${seg_c[-1]}" \
+    "$(awk '$1 == "thread_cpu_seconds" {$1 = ""; print substr($0, 2)}' "$work/seg.txt")" "${ff_w[-1]}"
 done
 ow=$(printf '%s\n' "${one_w[@]}" | median) oc=$(printf '%s\n' "${one_c[@]}" | median)
 sw=$(printf '%s\n' "${seg_w[@]}" | median) sc=$(printf '%s\n' "${seg_c[@]}" | median)
