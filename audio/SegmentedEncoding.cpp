@@ -21,10 +21,18 @@ struct TSegmentedEncoding::TJob {
 };
 
 TSegmentedEncoding::TSegmentedEncoding(TSetup setup, TLameHandle first)
-    : setup_(std::move(setup)), first_(std::move(first)), signals_(*setup_.Signals), mutex_(signals_.Mutex) {
-  if (setup_.Cores) {
-    for (int32_t i = 0; i < setup_.Helpers; ++i) helpers_.emplace_back([this] { HelperLoop(); });
+    : setup_(std::move(setup)), first_(std::move(first)), signals_(*setup_.Signals), mutex_(signals_.Mutex) {}
+
+void TSegmentedEncoding::AddHelperIfUseful() {
+  // A helper only once a core is free and none is idle: a sink in a batch that fills every core starts
+  // none, and one whose neighbours end starts them then.
+  if (!setup_.Cores || int32_t(helpers_.size()) >= setup_.Helpers || setup_.Cores->FreeCores() <= 0) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (idleHelpers_ > 0) return;
+    ++idleHelpers_;
   }
+  helpers_.emplace_back([this] { HelperLoop(); });
 }
 
 TSegmentedEncoding::~TSegmentedEncoding() { Abandon(); }
@@ -101,6 +109,7 @@ void TSegmentedEncoding::Queue(const std::shared_ptr<TJob>& job, bool last) {
     job->Now = TJob::State::Queued;
   }
   signals_.Changed.notify_all();
+  AddHelperIfUseful();
 }
 
 void TSegmentedEncoding::Finishing() {
@@ -267,10 +276,12 @@ void TSegmentedEncoding::HelperLoop() {
       continue;
     }
     const std::shared_ptr<TJob> job = abandon_ ? nullptr : TakeQueued();
+    if (job) --idleHelpers_;
     lock.unlock();
     if (job) EncodeAsHelper(job);
     setup_.Cores->ReleaseExtra();
     lock.lock();
+    if (job) ++idleHelpers_;
   }
 }
 

@@ -49,7 +49,7 @@ class TSegmentedEncoding {
     int32_t ChunkFrames = 4096;
     int64_t BufferSize = 0;
     TCoreBudget* Cores = nullptr;
-    int32_t Helpers = 0;  // threads that may encode beside the worker, each on a lent core
+    int32_t Helpers = 0;  // threads that may encode beside the worker, each on a lent core, at most
     std::function<bool()> PauseRequested;
     TEncoderSignals* Signals = nullptr;
   };
@@ -90,6 +90,7 @@ class TSegmentedEncoding {
   void Finish(const std::shared_ptr<TJob>& job);
   bool Paused() const;
   void Abandon();
+  void AddHelperIfUseful();
 
   TSetup setup_;
   TLameHandle first_;
@@ -102,6 +103,7 @@ class TSegmentedEncoding {
   bool ended_ = false;                      // no more segments will open
   bool stopping_ = false;                   // finishing: pauses no longer hold the helpers
   bool abandon_ = false;
-  bool taken_ = false;  // a segment went out
-  std::vector<std::thread> helpers_;
+  bool taken_ = false;                // a segment went out
+  std::vector<std::thread> helpers_;  // started and joined by the worker
+  int32_t idleHelpers_ = 0;           // helpers without a segment
 };
