@@ -3,10 +3,16 @@
 // the run's budget has one free.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
 
+extern "C" {
+#include <libavutil/error.h>
+}
+
 #include "SegmentedRun.h"
+#include "audio/AudioReadError.h"
 #include "tests/support/MediaReader.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -46,11 +52,9 @@ TEST_F(MP3OutSegmentRun, APauseHoldsEveryEncoderAndTheRunEndsWhole) {
   out_.Resume();
   ASSERT_TRUE(PumpUntil([&] { return outcome_.Finished(); }));
   EXPECT_EQ(outcome_.done, 1);
-  EXPECT_TRUE(out_.Segmented());
   EXPECT_EQ(out_.WrittenDuration(), 400000000);
   EXPECT_EQ(FfmpegErrors(out_.FileName), "");
-  const DecodedMedia media = DecodeMedia(out_.FileName);
-  EXPECT_EQ(int64_t(media.samples[0].size()), source_.Frames);
+  EXPECT_EQ(int64_t(DecodeMedia(out_.FileName).samples[0].size()), source_.Frames);
   EXPECT_EQ(budget_.FreeCores(), 1);
 }
 
@@ -111,34 +115,58 @@ TEST_F(MP3OutSegmentRun, AFullDiskFailsTheTaskOnceWithItsReason) {
   EXPECT_EQ(outcome_.failures[0], TSndFailure::WriteFailed);
   EXPECT_EQ(outcome_.systemErrors[0], ENOSPC);
   EXPECT_EQ(outcome_.messages[0], "Cannot write file \"" + out_.FileName + "\". No space left on device");
-  EXPECT_EQ(out_.State(), TOutputState::Idle);
   EXPECT_FALSE(source_.Busy);
   EXPECT_EQ(budget_.FreeCores(), 1);
+}
+
+TEST_F(MP3OutSegmentRun, ASourceThatFailsEndsAsInOneEncoder) {
+  struct Case {
+    int failAt;      // read index; 0 with an empty source
+    bool damaged;    // the decoder ran away: nothing is kept
+    bool keepsFile;  // a read error after audio: what was read stays, playable
+  };
+  for (const Case c : {Case{0, false, false}, Case{150, true, false}, Case{150, false, true}}) {
+    SCOPED_TRACE(c.failAt + c.damaged);
+    TSineSource source(44100, 2, 440, c.failAt == 0 ? 0.0 : 40.0);
+    source.OnRead = [c](int index) {
+      if (c.failAt == 0 || index != c.failAt) return;
+      if (c.damaged) throw ESndException("Damaged", TSndFailure::Damaged);
+      CheckResult(AVERROR_INVALIDDATA);
+    };
+    outcome_.errors = 0;
+    out_.SetInput(&source);
+    out_.Start();
+    ASSERT_TRUE(PumpUntil([&] { return outcome_.errors > 0; }));
+    PumpFor(50);
+    EXPECT_EQ(outcome_.errors, 1);
+    EXPECT_EQ(QFile::exists(QString::fromStdString(out_.FileName)), c.keepsFile);
+    if (c.keepsFile) {
+      EXPECT_EQ(FfmpegErrors(out_.FileName), "");
+      EXPECT_NEAR(DecodeMedia(out_.FileName).DecodedSeconds(), 150 * 4096 / 44100.0, 0.05);
+    }
+    EXPECT_EQ(budget_.FreeCores(), 1);
+  }
+  out_.SetInput(&source_);
 }
 
 TEST_F(MP3OutSegmentRun, ExtraCoresAreTakenOnlyWhenTheBudgetHasThem) {
   auto run = [&](bool otherTask) {
     // Another task holds the second core until this one is halfway: then its encoders take it.
     if (otherTask) budget_.TaskStarted();
-    int lowest = budget_.FreeCores(), lowestLater = 1;
+    int lowest[2] = {budget_.FreeCores(), 1};  // before and after the other task ended
     bool otherEnded = !otherTask;
     outcome_.done = 0;
     out_.Start();
-    EXPECT_TRUE(PumpUntil(
-        [&] {
-          (otherEnded ? lowestLater : lowest) =
-              std::min(otherEnded ? lowestLater : lowest, budget_.FreeCores());
-          if (!otherEnded && out_.WrittenDuration() > 200000000) {
-            budget_.TaskEnded();
-            otherEnded = true;
-          }
-          return outcome_.Finished();
-        },
-        120000));
-    EXPECT_EQ(std::min(lowest, lowestLater), 0);  // a free core was taken, never one more
-    if (otherTask) {
-      EXPECT_EQ(lowestLater, 0);
-    }
+    EXPECT_TRUE(PumpUntil([&] {
+      lowest[otherEnded] = std::min(lowest[otherEnded], budget_.FreeCores());
+      if (!otherEnded && out_.WrittenDuration() > 200000000) {
+        budget_.TaskEnded();
+        otherEnded = true;
+      }
+      return outcome_.Finished();
+    }));
+    EXPECT_EQ(std::min(lowest[0], lowest[1]), 0);  // a free core was taken, never one more
+    EXPECT_TRUE(!otherTask || lowest[1] == 0);
     EXPECT_EQ(budget_.FreeCores(), 1);  // and given back
     return ReadWholeFile(out_.FileName);
   };

@@ -25,11 +25,9 @@ void TPcmSource::DoOpenSource() {
 void TPcmSource::BeginRead() {
   TSndFileIn::BeginRead();
   next_ = 0;
-  reads_ = 0;
 }
 
 int32_t TPcmSource::ReadData(void* buffer, int32_t bufferSize) {
-  if (OnRead) OnRead(reads_++);
   const int64_t n =
       std::min<int64_t>(bufferSize / 2 / ChannelsOut * ChannelsOut, int64_t(Pcm.size()) - next_);
   std::copy_n(Pcm.data() + next_, n, static_cast<int16_t*>(buffer));
@@ -44,8 +42,7 @@ std::vector<int16_t> DecodeRecording(const std::string& path, double seconds, in
   input.BeginRead();
   rate = input.SampleRate;
   const size_t want = size_t(seconds * rate) * 2;
-  std::vector<int16_t> pcm;
-  std::vector<int16_t> block(8192);
+  std::vector<int16_t> pcm, block(8192);
   while (pcm.size() < want) {
     const int32_t bytes = input.ReadData(block.data(), int32_t(block.size() * 2));
     if (bytes <= 0) break;
@@ -57,12 +54,9 @@ std::vector<int16_t> DecodeRecording(const std::string& path, double seconds, in
 }
 
 bool EncodeWithCores(TMP3Out& out, TSndInput& source, const std::string& path, int cores) {
-  std::unique_ptr<TCoreBudget> budget;
-  if (cores > 0) {
-    budget = std::make_unique<TCoreBudget>(cores);
-    budget->TaskStarted();
-  }
-  out.Cores = budget.get();
+  TCoreBudget budget(std::max(cores, 1));
+  budget.TaskStarted();
+  out.Cores = cores > 0 ? &budget : nullptr;
   const bool done = EncodeToFile(out, source, path);
   out.Cores = nullptr;
   return done;
@@ -108,7 +102,6 @@ TagCheck CheckLameTag(const std::string& text) {
   check.frames = BigEndian(bytes + xing + 8, 4);
   check.bytes = BigEndian(bytes + xing + 12, 4);
   check.delay = int(BigEndian(lame + 21, 3) >> 12);
-  check.padding = int(BigEndian(lame + 21, 3) & 0xFFF);
   check.tagCrcRight =
       BigEndian(lame + 34, 2) == Crc16(bytes + tag.offset, size_t(lame + 34 - bytes) - tag.offset);
   const size_t music = layout.frames[1].offset, end = layout.frames.back().offset + layout.frames.back().size;

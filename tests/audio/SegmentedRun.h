@@ -7,7 +7,7 @@
 
 #include "MP3OutTestRun.h"
 
-// Delivers Pcm (interleaved, ChannelsOut channels) at Rate, at most MaxRead bytes a call when set.
+// Delivers Pcm (interleaved, ChannelsOut channels) at Rate.
 class TPcmSource : public TSndFileIn {
  public:
   TPcmSource(int rate, int channels, std::vector<int16_t> pcm);
@@ -18,14 +18,12 @@ class TPcmSource : public TSndFileIn {
   int64_t Frames() const { return int64_t(Pcm.size()) / ChannelsOut; }
   int Rate, ChannelsOut;
   std::vector<int16_t> Pcm;
-  std::function<void(int)> OnRead;  // the index of each read, on the reading thread
 
  protected:
   void DoOpenSource() override;
 
  private:
   int64_t next_ = 0;
-  int reads_ = 0;
 };
 
 // The first seconds of a recording as TDX9In decodes it (16-bit stereo); rate gets its rate.
@@ -40,7 +38,7 @@ std::string FfmpegErrors(const std::string& path);
 // The LAME/Xing tag of a file, and its values computed from the file's frames.
 struct TagCheck {
   int64_t frames = -1, bytes = -1;  // in the tag
-  int delay = -1, padding = -1;
+  int delay = -1;
   bool musicCrcRight = false, tagCrcRight = false;
   int64_t fileFrames = 0, fileBytes = 0;  // counted: audio frames, audio and tag frame bytes
 };
@@ -49,7 +47,6 @@ TagCheck CheckLameTag(const std::string& bytes);
 // Signal-to-noise ratio in dB of decoded against reference (channel 0 of both) over [start, start + n).
 double WindowSnr(const std::vector<int16_t>& reference, int channels, const std::vector<float>& decoded,
                  int64_t start, int64_t n);
-// The peak of the high-passed (first difference) residual decoded - reference over [start, start + n):
-// a click shows there.
+// The peak of the high-passed residual decoded - reference over [start, start + n): a click shows.
 double ClickPeak(const std::vector<int16_t>& reference, int channels, const std::vector<float>& decoded,
                  int64_t start, int64_t n);
