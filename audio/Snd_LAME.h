@@ -6,7 +6,9 @@
 // frames, one encoder instance each: the worker decodes, encodes segments itself and writes them in
 // order; helper threads encode further segments on the cores the budget lends them, one core a
 // segment. One LAME/Xing tag frame describes the whole file (frames, bytes, seek table, encoder delay
-// and padding, CRCs). Without a budget, or with one core, a run is one encoder on the worker.
+// and padding, CRCs). A pause holds every helper within a block (PauseSettled waits for them); a stop
+// keeps the segments finished in order and ends the one being encoded after them where it is.
+// Without a budget, or with one core, a run is one encoder on the worker, as it always was.
 #include <atomic>
 #include <cstdint>
 #include <memory>
