@@ -1,7 +1,9 @@
 #pragma once
 // The cores one conversion run may keep busy. Every running task holds one core of its own; the cores
 // the running tasks leave free are lent, one at a time, to the segment encoders of running tasks.
-// Shared by the run (which starts and ends tasks) and the sinks' encoder threads.
+// Shared by the run, which calls TaskStarted before it starts a task's sink and TaskEnded once the task
+// is over, and the MP3 sinks' helper threads (TMP3Out::Cores), which take one lent core per segment.
+// A budget of one core lends none: every task then encodes with one encoder.
 #include <atomic>
 #include <cstdint>
 

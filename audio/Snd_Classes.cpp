@@ -385,10 +385,14 @@ void TSndOutput::Pause() {
     std::lock_guard<std::mutex> lock(Worker->haltMutex_);
     Worker->pauseRequested_ = true;
   }
+  PauseChanged();
 }
 
+bool TSndOutput::PauseRequested() const { return Worker->pauseRequested_.load(); }
+
 bool TSndOutput::PauseSettled() const {
-  return Worker->pauseRequested_.load() && (Worker->parked_.load() || Worker->finished_.load());
+  return Worker->pauseRequested_.load() && (Worker->parked_.load() || Worker->finished_.load()) &&
+         HelpersHeld();
 }
 
 void TSndOutput::Resume() {
@@ -397,6 +401,7 @@ void TSndOutput::Resume() {
     Worker->pauseRequested_ = false;
   }
   Worker->haltChanged_.notify_all();
+  PauseChanged();
 }
 
 TOutputState TSndOutput::State() const {

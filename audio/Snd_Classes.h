@@ -248,7 +248,7 @@ class TSndOutput : public TComponent {
   // Asks the worker to halt between steps and returns at once: the step in progress, if any, still
   // ends (PauseSettled tells when it has). No effect while Idle.
   void Pause();
-  // A pause was asked for and the worker now stands between steps.
+  // A pause was asked for, the worker now stands between steps and the sink's helpers hold too.
   bool PauseSettled() const;
   void Resume();
   TOutputState State() const;
@@ -279,6 +279,13 @@ class TSndOutput : public TComponent {
   void ReleaseInputLock();
   void FinishRun();
   void HandleRunError(const Exception& e);
+
+  // A pause is asked for (until Resume): a descendant's helper threads hold at their next block.
+  bool PauseRequested() const;
+  // A descendant's helper threads (beside the worker) all hold now; PauseSettled waits for them too.
+  virtual bool HelpersHeld() const { return true; }
+  // Called after Pause and Resume changed the request, so a descendant can wake its helpers.
+  virtual void PauseChanged() {}
 
   std::unique_ptr<TSndThread> Worker;
 

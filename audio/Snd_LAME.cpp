@@ -6,10 +6,12 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <numeric>
 
 #include "audio/AudioReadError.h"
 #include "audio/FileStream.h"
 #include "audio/Id3v2Tag.h"
+#include "audio/SegmentEncoder.h"
 #include "audio/lame.h"
 #include "core/TaskList.h"
 
@@ -64,6 +66,39 @@ void RequireEntryPoints() {
     if (!entry.fn) throw ESndException(std::string("The MP3 encoder library lacks ") + entry.name + ".");
   }
 }
+
+// A segmented run calls these beyond the one-encoder run's; without them a run keeps one encoder.
+bool SegmentEntryPointsPresent() {
+  return Lame.lame_encode_flush_nogap && Lame.lame_get_frameNum && Lame.lame_get_encoder_padding &&
+         Lame.lame_get_framesize && Lame.lame_get_in_samplerate && Lame.lame_get_out_samplerate &&
+         LameGetLametagFrame && LameGetId3v1Tag;
+}
+
+// Output samples of warm-up before a segment's own frames: four MPEG-1 frames.
+constexpr int32_t WarmUpSamples = 4 * 1152;
+// Frames in which a segment's emptied bit reservoir fills again before the segment's own frames: the
+// encoder saves a tenth of a frame's audio bits a frame until the reservoir (at most 255 or 511 bytes)
+// is nine tenths full.
+int32_t RebuildFramesFor(const TLameSettings& settings, int32_t frameSize, int32_t outRate) {
+  if (settings.Vbr || outRate <= 0) return 24;
+  const int64_t mpeg1 = frameSize == 1152;
+  const int64_t frameBits = 8 * (int64_t(frameSize) / 8 * settings.Kbps * 1000 / outRate);
+  const int64_t sideBits = 8 * (4 + (mpeg1 ? 32 : 17));
+  const int64_t reservoirBits = (mpeg1 ? 2 : 1) * 2048 - 8;
+  const int64_t saved = std::max<int64_t>((frameBits - sideBits) / 10, 1);
+  return int32_t(std::clamp<int64_t>((reservoirBits * 9 / 10 + saved - 1) / saved, 16, 96));
+}
+
+// The frames after which a constant-bitrate encoder's pattern of padded (one byte longer) frames repeats.
+int32_t PaddingPeriod(const TLameSettings& settings, int32_t frameSize, int32_t outRate) {
+  if (settings.Vbr || outRate <= 0) return 1;
+  const int64_t remainder = int64_t(frameSize) / 8 * settings.Kbps * 1000 % outRate;
+  return remainder == 0 ? 1 : int32_t(outRate / std::gcd(int64_t(outRate), remainder));
+}
+
+// The padding a file cut after a whole frame carries: the decoder's delay, so it plays every sample
+// its frames hold.
+constexpr int CutPadding = 529;
 
 }  // namespace
 
@@ -170,51 +205,50 @@ void TMP3Out::AbandonOutputFile() {
 }
 
 void TMP3Out::ConfigureEncoder(lame_global_struct* gf, int32_t inRate) {
-  const int32_t kbps = MP3BitRateKbps(BitRate);
-  // A setter refuses a value by returning -1 and keeps its default (an input rate of 0 would then
-  // encode as 44100 Hz): a refusal of any setting, or of the whole, ends the run.
-  int refused = 0;
-  auto check = [&refused](int result) {
-    if (result < 0 && refused == 0) refused = result;
-  };
-  check(Lame.lame_set_in_samplerate(gf, inRate));
-  check(Lame.lame_set_num_channels(gf, 2));
-  check(Lame.lame_set_out_samplerate(gf, MP3SampleRateHz(SampleRate)));
-  check(Lame.lame_set_mode(gf, MPEG_mode(Mode)));
-  check(Lame.lame_set_copyright(gf, Copyright ? 1 : 0));
-  check(Lame.lame_set_original(gf, Original ? 1 : 0));
-  check(Lame.lame_set_error_protection(gf, CRC ? 1 : 0));
-  if (EnableVBR) {
-    if (WriteVBRHeader) check(Lame.lame_set_VBR(gf, SinkVbrMode));
-    check(Lame.lame_set_bWriteVbrTag(gf, 1));
-    check(Lame.lame_set_VBR_q(gf, VBRQuality));
-    if (VBRMaxBitrate < VBRMinBitrate) std::swap(VBRMinBitrate, VBRMaxBitrate);
-    check(Lame.lame_set_VBR_min_bitrate_kbps(gf, VBRMinBitrate));
-    check(Lame.lame_set_VBR_max_bitrate_kbps(gf, VBRMaxBitrate));
-  } else {
-    check(Lame.lame_set_brate(gf, kbps));
-    check(Lame.lame_set_quality(gf, Quality));
-  }
-  if (refused == 0) check(Lame.lame_init_params(gf));
-  if (refused < 0) {
-    const std::string bitrate = EnableVBR ? "variable bitrate " + std::to_string(VBRMinBitrate) + "-" +
-                                                std::to_string(VBRMaxBitrate) + " kbps"
-                                          : std::to_string(kbps) + " kbps";
-    throw ESndException("The MP3 encoder refused the settings for \"" + FileName + "\" (input rate " +
-                        std::to_string(inRate) + " Hz, output rate " +
-                        std::to_string(MP3SampleRateHz(SampleRate)) + " Hz, " + bitrate + "; LAME error " +
-                        std::to_string(refused) + ").");
-  }
+  if (EnableVBR && VBRMaxBitrate < VBRMinBitrate) std::swap(VBRMinBitrate, VBRMaxBitrate);
+  settings_ = TLameSettings();
+  settings_.FileName = FileName;
+  settings_.InRate = inRate;
+  settings_.OutRate = MP3SampleRateHz(SampleRate);
+  settings_.Mode = MPEG_mode(Mode);
+  settings_.Copyright = Copyright != 0;
+  settings_.Original = Original != 0;
+  settings_.Crc = CRC != 0;
+  settings_.Vbr = EnableVBR != 0;
+  settings_.VbrHeader = WriteVBRHeader != 0;
+  settings_.VbrQuality = VBRQuality;
+  settings_.VbrMinKbps = VBRMinBitrate;
+  settings_.VbrMaxKbps = VBRMaxBitrate;
+  settings_.Kbps = MP3BitRateKbps(BitRate);
+  settings_.Quality = Quality;
+  ConfigureLame(gf, settings_);
 }
+
+TLameId3Texts TMP3Out::Id3Texts() const {
+  return {Id3TagTitle, Id3TagArtist, Id3TagAlbum, Id3TagYear, Id3TagTrack, Id3TagComment, Id3TagGenre};
+}
+
+bool TMP3Out::HelpersHeld() const { return signals_.Busy.load() == 0; }
+
+void TMP3Out::PauseChanged() { signals_.Notify(); }
 
 void TMP3Out::PrepareOutput() {
   runOpen_ = false;
   discardOutput_ = false;
   inputReading_ = false;
   pcmBytes_ = 0;
+  pcmFrames_ = 0;
   firstFrameOffset_ = 0;
   inRate_ = 0;
   writtenDuration_.store(0, std::memory_order_release);
+  segmentedRun_.store(false, std::memory_order_release);
+  tagTotals_ = TLameTagTotals();
+  tagFrame_.clear();
+  lastPadding_ = -1;
+  pending_ = TPendingSegment();
+  hasPending_ = false;
+  joins_.clear();
+  inputEnded_ = stopped_ = readFailed_ = segmentFailed_ = false;
   if (!StreamAttached) {
     if (FileName.empty()) throw ESndException("File name is not assigned.");
     createdFile_ = {};
@@ -248,8 +282,9 @@ void TMP3Out::PrepareOutput() {
         {Id3TagTitle, Id3TagArtist, Id3TagAlbum, Id3TagYear, Id3TagTrack, Id3TagComment, Id3TagGenre});
     WriteOut(reinterpret_cast<const unsigned char*>(tag.data()), int64_t(tag.size()));
     firstFrameOffset_ = int64_t(tag.size());
-    Encoder = std::move(encoder);
+    if (!StartSegments(encoder, outRate)) Encoder = std::move(encoder);
   } catch (...) {
+    segments_.reset();
     OutBuffer.reset();
     inputReading_ = false;
     try {
@@ -262,11 +297,9 @@ void TMP3Out::PrepareOutput() {
   runOpen_ = true;
 }
 
-bool TMP3Out::WriteStep(bool abort) {
-  if (!CanWrite.load()) return true;
-  if (abort) return false;
+int32_t TMP3Out::ReadBlock(int32_t& channels) {
   int32_t count = 0;
-  int32_t channels = 2;
+  channels = 2;
   AcquireInputLock();
   try {
     // A source that went away ends the run like one that ran dry.
@@ -276,7 +309,10 @@ bool TMP3Out::WriteStep(bool abort) {
     }
   } catch (const EAudioReadError& e) {
     ReleaseInputLock();
-    if (pcmBytes_ > 0) throw;
+    if (pcmBytes_ > 0) {
+      readFailed_ = true;
+      throw;
+    }
     // The decoder failed before it gave anything: no MP3 is left behind.
     discardOutput_ = true;
     RaiseNoAudio(e.what());
@@ -284,20 +320,35 @@ bool TMP3Out::WriteStep(bool abort) {
     ReleaseInputLock();
     // A source whose decoder ran away has produced noise so far: nothing of it is kept.
     if (pcmBytes_ == 0 || e.Failure == TSndFailure::Damaged) discardOutput_ = true;
+    readFailed_ = !discardOutput_;
     throw;
   } catch (...) {
     ReleaseInputLock();
     if (pcmBytes_ == 0) discardOutput_ = true;
+    readFailed_ = !discardOutput_;
     throw;
   }
   ReleaseInputLock();
   if (count <= 0) {
-    if (pcmBytes_ > 0) return false;
+    if (pcmBytes_ > 0) return 0;
     discardOutput_ = true;
     RaiseNoAudio(std::string());
   }
   count = std::min(count, InBlockSize);
   pcmBytes_ += count;
+  return count;
+}
+
+bool TMP3Out::WriteStep(bool abort) {
+  if (!CanWrite.load()) return true;
+  if (abort) {
+    stopped_ = true;
+    return false;
+  }
+  if (segments_) return SegmentStep();
+  int32_t channels = 2;
+  const int32_t count = ReadBlock(channels);
+  if (count == 0) return false;
   auto* out = OutBuffer.get();
   const int outSize = int(std::min<int64_t>(outBufferSize_, std::numeric_limits<int>::max()));
   // Any channel count but 2: the samples go to both channels.
@@ -324,17 +375,160 @@ bool TMP3Out::WriteStep(bool abort) {
   return true;
 }
 
+bool TMP3Out::StartSegments(EncoderHandle& first, int32_t outRate) {
+  if (!Cores || Cores->Cores() < 2 || !SegmentEntryPointsPresent()) return false;
+  TSegmentedEncoding::TSetup setup;
+  frameSize_ = Lame.lame_get_framesize(first.get());
+  outRate_ = outRate;
+  if (!MakeSegmentPlan(inRate_, outRate, frameSize_, SegmentSeconds, WarmUpSamples,
+                       RebuildFramesFor(settings_, frameSize_, outRate),
+                       PaddingPeriod(settings_, frameSize_, outRate), setup.Plan)) {
+    return false;
+  }
+  setup.Settings = settings_;
+  setup.ChunkFrames = std::min<int32_t>(encodeChunk_, int32_t(TSegmentEncoder::BlockFrames));
+  setup.BufferSize = outBufferSize_;
+  setup.Cores = Cores;
+  setup.Helpers = Cores->Cores() - 1;
+  setup.PauseRequested = [this] { return PauseRequested(); };
+  setup.Signals = &signals_;
+  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), TLameHandle(first.release()));
+  segmentedRun_.store(true, std::memory_order_release);
+  return true;
+}
+
+bool TMP3Out::SegmentStep() {
+  try {
+    WriteFinishedSegments();
+    if (segments_->Finished()) return false;
+    if (!inputEnded_ && segments_->WantsInput()) {
+      int32_t channels = 2;
+      const int32_t count = ReadBlock(channels);
+      if (count == 0) {
+        inputEnded_ = true;
+        segments_->EndOfInput();
+        return true;
+      }
+      const int32_t frames = count / (channels == 2 ? 4 : 2);
+      segments_->AddPcm(InBlock, frames, channels);
+      pcmFrames_ += frames;
+      return true;
+    }
+    if (!segments_->WorkerStep()) segments_->WaitForWork(20);
+    return true;
+  } catch (...) {
+    if (!readFailed_ && !discardOutput_) segmentFailed_ = true;
+    throw;
+  }
+}
+
+void TMP3Out::WriteFinishedSegments() {
+  TSegmentResult segment;
+  while (segments_->TakeNext(segment)) {
+    // The first segment opens with the encoder's empty tag frame, which is no audio.
+    const size_t skip = segment.TagFrame.size();
+    if (skip > 0) {
+      tagFrame_ = segment.TagFrame;
+      WriteOut(segment.Frames.data(), int64_t(skip));
+    }
+    TPendingSegment next;
+    next.Bytes = std::move(segment.Frames);
+    next.First = next.Written = segment.FirstFrame;
+    next.Padding = segment.Padding;
+    if (!LayoutJoinFrames(next.Bytes, skip, next.Frames)) {
+      throw ESndException("The MP3 encoder gave data that are no MP3 frames for \"" + FileName + "\".");
+    }
+    if (next.Frames.empty()) continue;  // stopped in its warm-up
+    if (hasPending_) {
+      const int64_t join = JoinStretches(pending_.Bytes, pending_.Frames, pending_.First, next.Bytes,
+                                         next.Frames, next.First, segment.OwnFrame);
+      if (join < 0)
+        throw ESndException("The MP3 encoder gave segments of \"" + FileName + "\" that do not join.");
+      WritePendingUpTo(join, false);
+      joins_.push_back(join);
+      next.Written = join;
+    }
+    pending_ = std::move(next);
+    hasPending_ = true;
+    // A join changes at most the last reservoir's worth of bytes before the next segment's first
+    // frame (511 bytes of main data): what lies before that goes out now.
+    const TPendingSegment& p = pending_;
+    int64_t safe = p.First + int64_t(p.Frames.size());
+    if (segment.NextFirstFrame >= 0 && segment.NextFirstFrame < safe) {
+      const int64_t limit = p.Frames[size_t(segment.NextFirstFrame - p.First)].MainPos - 511;
+      safe = p.Written;
+      while (safe + 1 < p.First + int64_t(p.Frames.size()) &&
+             p.Frames[size_t(safe + 1 - p.First)].MainPos <= limit)
+        ++safe;
+    }
+    WritePendingUpTo(safe, segment.NextFirstFrame < 0);
+  }
+}
+
+void TMP3Out::WritePendingUpTo(int64_t frame, bool last) {
+  TPendingSegment& p = pending_;
+  const int64_t end = p.First + int64_t(p.Frames.size());
+  frame = std::min(frame, end);
+  const auto offset = [&p, end](int64_t f) {
+    return f < end ? p.Frames[size_t(f - p.First)].Offset : p.Bytes.size();
+  };
+  const size_t from = offset(p.Written), to = offset(frame);
+  if (to > from) {
+    WriteOut(p.Bytes.data() + from, int64_t(to - from));
+    if (!tagTotals_.AddFrames(p.Bytes.data() + from, to - from)) {
+      throw ESndException("The MP3 encoder gave data that are no MP3 frames for \"" + FileName + "\".");
+    }
+  }
+  p.Written = frame;
+  lastPadding_ = last ? p.Padding : -1;
+  if (inRate_ > 0 && outRate_ > 0) {
+    // Input sample n is whole once frame (n + 1105) / frame size is in the file.
+    const int64_t audio =
+        last && p.Padding >= 0
+            ? pcmFrames_
+            : std::clamp<int64_t>((frame * frameSize_ - 1105) * inRate_ / outRate_, 0, pcmFrames_);
+    writtenDuration_.store(std::max(audio * 10000000 / inRate_, WrittenDuration()),
+                           std::memory_order_release);
+  }
+}
+
+void TMP3Out::WriteId3v1() {
+  // LAME's own ID3v1 tag, as its flush writes it; the last frames may come from any instance.
+  TLameHandle encoder = MakeLameEncoder(settings_);
+  SetLameId3Texts(encoder.get(), Id3Texts());
+  unsigned char tag[128];
+  const size_t size = LameGetId3v1Tag(encoder.get(), tag, sizeof tag);
+  if (size > 0 && size <= sizeof tag) WriteOut(tag, int64_t(size));
+}
+
+void TMP3Out::FinishSegments() {
+  if (segmentFailed_) {
+    segments_.reset();
+  } else {
+    segments_->Finishing();
+    if (stopped_ || Worker->TerminateRequest.load())
+      segments_->StopHere();
+    else
+      segments_->EndOfInput();
+    // What is left is encoded here, helpers beside, and written in order.
+    for (;;) {
+      WriteFinishedSegments();
+      if (segments_->Finished()) break;
+      if (!segments_->WorkerStep()) segments_->WaitForWork(20);
+    }
+    segments_.reset();
+    if (hasPending_) WritePendingUpTo(pending_.First + int64_t(pending_.Frames.size()), true);
+  }
+  WriteId3v1();
+}
+
+void TMP3Out::WriteTagFrameFailed(unsigned long error) {
+  if (error == EIO || error == ENOSPC || error == EROFS || error == EDQUOT) RaiseWriteFailed(int(error));
+  throw ESndException("Cannot write the VBR header of \"" + FileName + "\". " + std::strerror(int(error)));
+}
+
 void TMP3Out::FinishEncoding(lame_global_struct* gf) {
-  Lame.id3tag_init(gf);
-  // Our ID3v2 tag at the start holds the full texts: LAME must not add a second one.
-  if (Lame.id3tag_v1_only) Lame.id3tag_v1_only(gf);
-  Lame.id3tag_set_title(gf, Utf8ToLatin1(Id3TagTitle).c_str());
-  Lame.id3tag_set_artist(gf, Utf8ToLatin1(Id3TagArtist).c_str());
-  Lame.id3tag_set_album(gf, Utf8ToLatin1(Id3TagAlbum).c_str());
-  Lame.id3tag_set_year(gf, Utf8ToLatin1(Id3TagYear).c_str());
-  Lame.id3tag_set_track(gf, Utf8ToLatin1(Id3TagTrack).c_str());
-  Lame.id3tag_set_comment(gf, Utf8ToLatin1(Id3TagComment).c_str());
-  Lame.id3tag_set_genre(gf, Utf8ToLatin1(Id3TagGenre).c_str());
+  SetLameId3Texts(gf, Id3Texts());
   const int outSize = int(std::min<int64_t>(outBufferSize_, std::numeric_limits<int>::max()));
   const int count = Lame.lame_encode_flush(gf, OutBuffer.get(), outSize);
   if (count < 0) {
@@ -360,20 +554,25 @@ void TMP3Out::FinishOutput() {
   EncoderHandle encoder = std::move(Encoder);
   if (discardOutput_) {
     encoder.reset();
+    segments_.reset();
     AbandonOutputFile();
+  } else if (segments_) {
+    attempt([&] { FinishSegments(); });
+    segments_.reset();
+    attempt([&] { CloseOwnStream(); });
+    if (!tagFrame_.empty() && tagTotals_.Frames() > 0 && !failure && !StreamAttached) {
+      // One tag for the whole file; a file cut after a frame plays every sample its frames hold.
+      CompleteLameTagFrame(tagFrame_, tagTotals_, lastPadding_ >= 0 ? lastPadding_ : CutPadding);
+      const unsigned long error =
+          WriteTagFrameAt(FileName.c_str(), firstFrameOffset_, tagFrame_.data(), tagFrame_.size());
+      if (error != 0) attempt([&] { WriteTagFrameFailed(error); });
+    }
   } else {
     if (encoder && OutBuffer) attempt([&] { FinishEncoding(encoder.get()); });
     attempt([&] { CloseOwnStream(); });
     if (encoder && Lame.lame_get_bWriteVbrTag(encoder.get()) > 0 && !failure && !StreamAttached) {
       const unsigned long error = WriteInfoTagAt(encoder.release(), FileName.c_str(), firstFrameOffset_);
-      if (error != 0) {
-        attempt([&] {
-          if (error == EIO || error == ENOSPC || error == EROFS || error == EDQUOT)
-            RaiseWriteFailed(int(error));
-          throw ESndException("Cannot write the VBR header of \"" + FileName + "\". " +
-                              std::strerror(int(error)));
-        });
-      }
+      if (error != 0) attempt([&] { WriteTagFrameFailed(error); });
     }
     encoder.reset();  // lame_close, unless the Info tag writer released it
   }

@@ -1,13 +1,26 @@
 #pragma once
 // The MP3 file sink: encodes the PCM of its Input with LAME on its worker and writes the MP3 file,
 // with an ID3v2 tag holding the full texts at the start and LAME's ID3v1 tag at the end.
+//
+// With a core budget of more than one core the file is encoded as consecutive segments of whole MP3
+// frames, one encoder instance each: the worker decodes, encodes segments itself and writes them in
+// order; helper threads encode further segments on the cores the budget lends them, one core a
+// segment. One LAME/Xing tag frame describes the whole file (frames, bytes, seek table, encoder delay
+// and padding, CRCs). A pause holds every helper within a block (PauseSettled waits for them); a stop
+// keeps the segments finished in order and ends the one being encoded after them where it is.
+// Without a budget, or with one core, a run is one encoder on the worker, as it always was.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/CoreBudget.h"
 #include "audio/FileStream.h"
+#include "audio/LameSettings.h"
+#include "audio/LameTagFrame.h"
+#include "audio/Mp3Join.h"
+#include "audio/SegmentedEncoding.h"
 #include "audio/Snd_Classes.h"
 
 struct lame_global_struct;  // the encoder instance (lame_global_flags)
@@ -87,12 +100,21 @@ class TMP3Out : public TSndFileOut {
   // The file the last run created (unknown when it created none): what may be removed of it later.
   const TFileIdentity& CreatedFile() const { return createdFile_; }
 
-  // The run's core budget; null (the default) encodes a task with one encoder on the sink's own worker.
-  // Set between runs only.
+  // The run's core budget, shared by all its sinks; null (the default) or one core encodes a task with
+  // one encoder on the sink's own worker, as always. The run calls TaskStarted before it starts the sink
+  // and TaskEnded once the sink is done with the task (OnDone or OnThreadException): the task's own core.
+  // A segmented run asks TryAcquireExtra for each segment a helper encodes and gives the core back
+  // after it. Set between runs only; the budget must outlive the runs that use it.
   TCoreBudget* Cores = nullptr;
+  // Segments of a segmented run are about this long (whole MP3 frames); tests make them short.
+  double SegmentSeconds = 40.0;
   // The source audio whose MP3 frames are written to the file, in order, in 100-ns units: what the
-  // progress display shows. Read from any thread.
+  // progress display shows; it never goes back within a run. Read from any thread.
   int64_t WrittenDuration() const { return writtenDuration_.load(std::memory_order_acquire); }
+  // The last run was encoded in segments.
+  bool Segmented() const { return segmentedRun_.load(std::memory_order_acquire); }
+  // The file's frames at which the last segmented run's segments joined; read once the run has ended.
+  const std::vector<int64_t>& Joins() const { return joins_; }
 
  protected:
   // Failures raise ESndException with a TSndFailure: WriteFailed (with errno) for a failed or short
@@ -103,6 +125,8 @@ class TMP3Out : public TSndFileOut {
   void PrepareOutput() override;
   bool WriteStep(bool abort) override;
   void FinishOutput() override;
+  bool HelpersHeld() const override;
+  void PauseChanged() override;
 
  private:
   struct EncoderCloser {
@@ -118,6 +142,16 @@ class TMP3Out : public TSndFileOut {
   void CloseOwnStream();
   void AbandonOutputFile();
   std::string SourceName() const;
+  TLameId3Texts Id3Texts() const;
+  int32_t ReadBlock(int32_t& channels);
+  void WriteTagFrameFailed(unsigned long error);
+  // The segmented run.
+  bool StartSegments(EncoderHandle& first, int32_t outRate);
+  bool SegmentStep();
+  void WriteFinishedSegments();
+  void WritePendingUpTo(int64_t frame, bool last);
+  void FinishSegments();
+  void WriteId3v1();
 
   int16_t InBlock[InBlockSize / 2];  // one block of 16-bit samples
   EncoderHandle Encoder;
@@ -132,6 +166,32 @@ class TMP3Out : public TSndFileOut {
   bool runOpen_ = false;          // PrepareOutput succeeded and FinishOutput has not run yet
   bool discardOutput_ = false;    // the run failed before any audio: remove the file, do not finish it
   bool lameLoaded_ = false;
-  int32_t inRate_ = 0;  // the input's sample rate in this run
+  int32_t inRate_ = 0;     // the input's sample rate in this run
+  int64_t pcmFrames_ = 0;  // sample frames read in this run
   std::atomic<int64_t> writtenDuration_{0};
+
+  TLameSettings settings_;  // this run's, for every encoder instance
+  TEncoderSignals signals_;
+  std::unique_ptr<TSegmentedEncoding> segments_;
+  std::atomic<bool> segmentedRun_{false};
+  // The last segment taken, written up to where the next one joins it.
+  struct TPendingSegment {
+    std::vector<unsigned char> Bytes;
+    std::vector<TJoinFrame> Frames;
+    int64_t First = 0;    // the file's frame Frames[0] is
+    int64_t Written = 0;  // the file's frames before this one are in the file
+    int Padding = -1;
+  };
+  TPendingSegment pending_;
+  std::vector<int64_t> joins_;
+  bool hasPending_ = false;
+  int32_t frameSize_ = 1152;
+  int32_t outRate_ = 0;
+  TLameTagTotals tagTotals_;             // the frames written so far
+  std::vector<unsigned char> tagFrame_;  // the first segment's encoder tag frame
+  int lastPadding_ = -1;                 // of the last segment written, when it was flushed
+  bool inputEnded_ = false;              // the input ran dry
+  bool stopped_ = false;                 // the run was stopped (Stop, or the sink going away)
+  bool readFailed_ = false;              // the input failed after it gave audio
+  bool segmentFailed_ = false;           // writing or encoding failed
 };

@@ -12,6 +12,7 @@
 
 TLameEntryPoints Lame;
 TLameGetLametagFrame LameGetLametagFrame = nullptr;
+TLameGetId3v1Tag LameGetId3v1Tag = nullptr;
 
 namespace {
 
@@ -94,6 +95,7 @@ void LoadLame(const std::string& fileName) {
   TOLVANE_LAME_ENTRY_POINTS(TOLVANE_LAME_RESOLVE)
 #undef TOLVANE_LAME_RESOLVE
   Resolve(LameGetLametagFrame, "lame_get_lametag_frame");
+  Resolve(LameGetId3v1Tag, "lame_get_id3v1_tag");
 }
 
 void UnloadLame() {
@@ -105,11 +107,34 @@ void UnloadLame() {
   libraryHandle = nullptr;
   Lame = TLameEntryPoints();
   LameGetLametagFrame = nullptr;
+  LameGetId3v1Tag = nullptr;
 }
 
 bool LameLoaded() {
   std::lock_guard<std::mutex> lock(loadMutex);
   return libraryHandle != nullptr;
+}
+
+unsigned long WriteTagFrameAt(const char* path, int64_t firstFrameOffset, const unsigned char* frame,
+                              size_t size) {
+  if (size == 0) return ENODATA;
+  const int fd = open(path, O_RDWR | O_CLOEXEC);
+  if (fd < 0) return errno;
+  unsigned long result = 0;
+  const off_t offset = firstFrameOffset < 0 ? LeadingId3v2Size(fd) : off_t(firstFrameOffset);
+  struct stat info {};
+  unsigned char header[4];
+  if (fstat(fd, &info) != 0) {
+    result = errno;
+  } else if (offset + off_t(size) > info.st_size || !ReadAt(fd, header, sizeof header, offset) ||
+             !IsFrameSync(header)) {
+    result = ENODATA;  // no frame to replace there: the file is left as it is
+  } else {
+    errno = 0;
+    if (!WriteAt(fd, frame, size, offset)) result = errno ? errno : EIO;
+  }
+  if (close(fd) != 0 && result == 0 && errno != EINTR) result = errno;
+  return result;
 }
 
 unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64_t firstFrameOffset) {
@@ -122,27 +147,12 @@ unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64
     frame.resize(size);
     size = LameGetLametagFrame(encoder, frame.data(), frame.size());
   }
-  if (size == 0 || size > frame.size()) {
+  if (LameGetLametagFrame && size == 0) {
+    result = 0;  // the encoder writes no tag (its frames are too small to hold one): nothing to replace
+  } else if (size == 0 || size > frame.size()) {
     result = ENODATA;
   } else {
-    const int fd = open(path, O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-      result = errno;
-    } else {
-      const off_t offset = firstFrameOffset < 0 ? LeadingId3v2Size(fd) : off_t(firstFrameOffset);
-      struct stat info {};
-      unsigned char header[4];
-      if (fstat(fd, &info) != 0) {
-        result = errno;
-      } else if (offset + off_t(size) > info.st_size || !ReadAt(fd, header, sizeof header, offset) ||
-                 !IsFrameSync(header)) {
-        result = ENODATA;  // no frame to replace there: the file is left as it is
-      } else {
-        errno = 0;
-        if (!WriteAt(fd, frame.data(), size, offset)) result = errno ? errno : EIO;
-      }
-      if (close(fd) != 0 && result == 0 && errno != EINTR) result = errno;
-    }
+    result = WriteTagFrameAt(path, firstFrameOffset, frame.data(), size);
   }
   if (Lame.lame_close) Lame.lame_close(encoder);
   return result;

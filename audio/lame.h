@@ -137,9 +137,12 @@ struct TLameEntryPoints {
 };
 extern TLameEntryPoints Lame;
 
-// The one entry point resolved beyond the list: it hands out the LAME/Xing frame for beWriteInfoTag.
+// Entry points resolved beyond the list: the LAME/Xing frame for beWriteInfoTag, and the ID3v1 tag
+// the encoder would write at its flush (for a file whose last frames come from another instance).
 using TLameGetLametagFrame = size_t (*)(const lame_global_flags*, unsigned char*, size_t);
 extern TLameGetLametagFrame LameGetLametagFrame;
+using TLameGetId3v1Tag = size_t (*)(lame_global_flags*, unsigned char*, size_t);
+extern TLameGetId3v1Tag LameGetId3v1Tag;
 
 // The file LoadLame loads by default: LameLibraryDefaultFile unless a test chose another.
 std::string LameLibraryFile();
@@ -155,8 +158,13 @@ inline constexpr vbr_mode SinkVbrMode = vbr_rh;
 
 // The library's beWriteInfoTag does not exist here: writes the encoder's LAME/Xing frame over the first
 // MPEG frame of the closed file at path (right after a leading ID3v2 tag, by that tag's own size), then
-// releases the encoder. Returns 0 on success, otherwise a non-zero error number (ENODATA: no MPEG frame
-// where the first one belongs); the encoder is released in every case.
+// releases the encoder. Returns 0 on success (also when the encoder has no tag: its frames are too
+// small to hold one), otherwise a non-zero error number (ENODATA: no MPEG frame where the first one
+// belongs); the encoder is released in every case.
 unsigned long beWriteInfoTag(lame_global_flags* encoder, const char* path);
 // The same with the first frame's offset given by the writer of the file, who knows it.
 unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64_t firstFrameOffset);
+// Writes a finished tag frame over the MPEG frame at firstFrameOffset (a leading ID3v2 tag's size when
+// negative) of the closed file at path; the same results as beWriteInfoTag, without an encoder.
+unsigned long WriteTagFrameAt(const char* path, int64_t firstFrameOffset, const unsigned char* frame,
+                              size_t size);

@@ -1,16 +1,20 @@
-// tolvane-bench INPUT OUTPUT.mp3: converts one file through TDX9In and TMP3Out with the progress
-// window's settings and prints wall seconds, CPU seconds, the realtime factor and peak memory.
+// tolvane-bench [--cores N] INPUT OUTPUT.mp3: converts one file through TDX9In and TMP3Out with the
+// progress window's settings on a core budget of N (default: every core; 1 is one encoder) and prints
+// wall seconds, CPU seconds, the realtime factor and peak memory.
 // Exit status: 0 converted, 1 failed, 2 misuse, 3 converted only in part (the file looks cut or
 // damaged; the warning goes to the error output, the measures are printed all the same).
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "audio/MainThreadCall.h"
 #include "audio/Snd_DX9.h"
@@ -37,14 +41,24 @@ double CpuSeconds(const rusage& usage) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: tolvane-bench INPUT OUTPUT.mp3\n");
+  int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+  if (argc == 5 && std::string(argv[1]) == "--cores") {
+    cores = std::atoi(argv[2]);
+    argv += 2;
+    argc -= 2;
+  }
+  if (argc != 3 || cores < 1) {
+    std::fprintf(stderr, "usage: tolvane-bench [--cores N] INPUT OUTPUT.mp3\n");
     return 2;
   }
   const std::string source = argv[1], target = argv[2];
   const auto start = std::chrono::steady_clock::now();
   try {
+    // The run's budget: this task holds one core; the others go to its segment encoders.
+    TCoreBudget budget(cores);
+    budget.TaskStarted();
     TMP3Out out;
+    out.Cores = &budget;
     out.FileName = target;
     ApplyProgressWindowDesign(out);
     out.Mode = TMP3Mode::JOINT_STEREO;
@@ -86,6 +100,8 @@ int main(int argc, char** argv) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
+    std::printf("cores %d\n", cores);
+    std::printf("segmented %d\n", out.Segmented() ? 1 : 0);
     std::printf("wall_seconds %.3f\n", wall);
     std::printf("cpu_seconds %.3f\n", CpuSeconds(usage));
     std::printf("audio_seconds %.3f\n", audioSeconds);
