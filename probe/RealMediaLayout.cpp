@@ -27,6 +27,15 @@ constexpr uint64_t kFarTimestampMs = 60 * 1000;
 // How many packet headers are walked between two questions whether to stop.
 constexpr uint64_t kHeadersPerStopCheck = 1 << 16;
 
+// RealAudio is encoded at one of the usual rates and with at most 5.1 channels; a header that says
+// otherwise is damaged, and its stream would decode to noise.
+constexpr uint16_t kMaxChannels = 6;
+bool RealSampleRate(uint32_t rate) {
+  static const uint32_t kRates[] = {8000,  11025, 12000, 16000, 22050, 24000,
+                                    32000, 44100, 48000, 88200, 96000};
+  return std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates);
+}
+
 bool ReadText8(ByteReader& reader, std::string& text) {
   std::string_view length, bytes;
   if (!reader.ReadBytes(1, length) || !reader.ReadBytes(static_cast<unsigned char>(length[0]), bytes))
@@ -175,17 +184,22 @@ bool RealMediaPacketWalker::Plausible(const RealMediaDataChunk& chunk, uint64_t 
   return (after == Header::Sound || after == Header::Empty) && layout_.Declares(following.stream);
 }
 
-bool RealMediaPacketWalker::Resynchronise(const RealMediaDataChunk& chunk) {
-  const uint64_t from = state_.at;
-  const uint64_t limit = std::min(chunk.end, from + kResyncSpan);
-  for (uint64_t at = from + 1; at < limit; ++at) {
+bool RealMediaPacketWalker::Resynchronise(const RealMediaDataChunk& chunk, uint64_t from, uint64_t limit) {
+  limit = std::min(limit, chunk.end);
+  for (uint64_t at = from; at < limit; ++at) {
     if (Plausible(chunk, at)) {
-      walked_ += at - from;
+      walked_ += at - state_.at;
       state_.at = at;
       return true;
     }
   }
   return false;
+}
+
+bool RealMediaPacketWalker::SoundAt(const RealMediaDataChunk& chunk, uint64_t at) {
+  RealMediaPacket packet;
+  const Header header = Parse(chunk, at, packet);
+  return header == Header::End || header == Header::Sound || header == Header::Empty;
 }
 
 bool RealMediaPacketWalker::Next(RealMediaPacket& packet) {
@@ -198,7 +212,8 @@ bool RealMediaPacketWalker::Next(RealMediaPacket& packet) {
     const RealMediaDataChunk& chunk = chunks[state_.chunk];
     state_.at = std::max(state_.at, chunk.begin);
     const Header header = Parse(chunk, state_.at, packet);
-    if (header == Header::End || (header == Header::Unsound && !Resynchronise(chunk))) {
+    if (header == Header::End ||
+        (header == Header::Unsound && !Resynchronise(chunk, state_.at + 1, state_.at + kResyncSpan))) {
       // Nothing more of this chunk can be stepped through: go on with the next one.
       walked_ += chunk.end > state_.at ? chunk.end - state_.at : 0;
       ++state_.chunk;
@@ -206,8 +221,10 @@ bool RealMediaPacketWalker::Next(RealMediaPacket& packet) {
       continue;
     }
     if (header == Header::Unsound) continue;  // resynchronised: the header there is read next
-    ++headers_;
-    state_.at += packet.length;
+    const uint64_t end = state_.at + packet.length;
+    // No sound header where this packet ends, but a plausible one inside it: its length is the damage.
+    if (!SoundAt(chunk, end) && Resynchronise(chunk, state_.at + 1, end)) continue;
+    state_.at = end;
     walked_ += packet.length;
     if (header == Header::Sound) return true;
   }
@@ -290,7 +307,6 @@ void RealMediaLayout::WalkPackets(const BoundedFile& file, const std::function<b
     track.held = packet.timestamp;
   }
   for (std::size_t k = 0; k < streams_.size(); ++k) JudgeHeldTimestamp(tracks[k], streams_[k], nullptr);
-  packetsWalked_ = walker.HeadersRead();
 }
 
 int RealMediaLayout::StreamIndex(uint16_t number) const {
@@ -327,12 +343,13 @@ std::vector<std::size_t> RealMediaLayout::Candidates() const {
   const RealMediaStream* longest = nullptr;
   for (std::size_t k = 0; k < streams_.size(); ++k) {
     const RealMediaStream& stream = streams_[k];
-    if (stream.mime != kMultiRateMime || stream.packets == 0 || stream.sampleRate == 0 ||
-        stream.channels == 0) {
+    if (stream.mime != kMultiRateMime || stream.packets == 0 || !RealSampleRate(stream.sampleRate) ||
+        stream.channels == 0 || stream.channels > kMaxChannels) {
       continue;
     }
-    // A second header for the same stream number would make its packets ambiguous.
-    if (StreamIndex(stream.number) != static_cast<int>(k)) continue;
+    // Two headers for one stream number make its packets ambiguous: neither says which codec they are.
+    const auto same = [&stream](const RealMediaStream& other) { return other.number == stream.number; };
+    if (std::count_if(streams_.begin(), streams_.end(), same) > 1) continue;
     const AVCodecID codec = CodecOf(stream.fourcc);
     if (codec == AV_CODEC_ID_NONE || !avcodec_find_decoder(codec)) continue;
     result.push_back(k);

@@ -30,8 +30,9 @@ class RealMediaLayout;
 
 // Steps through the packets of a chain of DATA chunks, empty packets (no payload) stepped over.
 // After a packet header that cannot be stepped through (unknown header version, a length below its
-// header or past its chunk) it goes on at the next plausible header of a declared stream, so damage
-// costs about one packet; without one near enough, the rest of that chunk is given up.
+// header or past its chunk), or one whose length leads to no header while a plausible one lies inside
+// it, it goes on at the next plausible header of a declared stream, so damage costs about one packet;
+// without one near enough, the rest of that chunk is given up.
 class RealMediaPacketWalker {
  public:
   struct State {
@@ -45,8 +46,6 @@ class RealMediaPacketWalker {
   void Restore(State state) { state_ = state; }
   // The bytes of the file the walker has stepped through so far (headers, other streams, damage).
   uint64_t Walked() const { return walked_; }
-  // The packet headers the walker has read, empty ones included.
-  uint64_t HeadersRead() const { return headers_; }
   // The buffer the walker reads the file through, for reading the bodies of its packets.
   FileWindow& Window() { return window_; }
   // stop is asked every so many headers; a true answer ends the walk as if the data ended there.
@@ -56,13 +55,14 @@ class RealMediaPacketWalker {
   enum class Header { Sound, Empty, Unsound, End };
   Header Parse(const RealMediaDataChunk& chunk, uint64_t at, RealMediaPacket& packet);
   bool Plausible(const RealMediaDataChunk& chunk, uint64_t at);
-  bool Resynchronise(const RealMediaDataChunk& chunk);
+  bool SoundAt(const RealMediaDataChunk& chunk, uint64_t at);
+  // Goes on at the first plausible header in [from, limit); false when there is none.
+  bool Resynchronise(const RealMediaDataChunk& chunk, uint64_t from, uint64_t limit);
 
   const RealMediaLayout& layout_;
   FileWindow window_;
   State state_;
   uint64_t walked_ = 0;
-  uint64_t headers_ = 0;
   const std::function<bool()>* stop_ = nullptr;
   uint64_t sinceStopCheck_ = 0;
 };
@@ -118,8 +118,6 @@ class RealMediaLayout {
   // The stream header for a packet's stream number; -1 when no header declares it.
   int StreamIndex(uint16_t number) const;
   bool Declares(uint16_t number) const { return declared_[number]; }
-  // The packet headers the walk read (0 for a file that is not multi-rate).
-  uint64_t PacketsWalked() const { return packetsWalked_; }
 
  private:
   bool ReadHeaderChunks(const BoundedFile& file, uint64_t& firstData);
@@ -134,5 +132,4 @@ class RealMediaLayout {
   bool hasContent_ = false;
   uint32_t propDuration_ = 0, propPreroll_ = 0;
   uint16_t propFlags_ = 0;
-  uint64_t packetsWalked_ = 0;
 };

@@ -21,6 +21,7 @@ extern "C" {
 #include "audio/AudioFileRead.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
+#include "tests/probe/MediaEditing.h"
 #include "tests/probe/ProbeRun.h"
 #include "tests/support/MultiRateMaker.h"
 #include "tests/support/TestEnvironment.h"
@@ -211,6 +212,53 @@ TEST(MultiRateDamaged, EveryVariantIsReadAsFarAsSoundOrRefused) {
               counts[0], counts[1], counts[2]);
   // The damage leaves many variants sound enough to read: the reading is not simply refused.
   EXPECT_GT(counts[int(Outcome::Audio)], 100);
+}
+
+// Damage found in real files that costs them nothing but the damaged packet: the probe takes the
+// file with its playing time, and the reader gives all of its music.
+TEST(MultiRateDamaged, ARealFileKeepsItsAudioAndPlayingTime) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "multirate-cook.ra");
+  const std::string bytes = ReadWholeFile(sample);
+  // The packets of stream 1 (the best) changed by damage, by their index in that stream.
+  const auto inStream1 = [&bytes](const std::function<void(std::string&, int)>& damage) {
+    int index = 0;
+    return EditPackets(bytes, [&](std::string packet, std::size_t) {
+      if (packet[5] == 1) damage(packet, index++);
+      return packet;
+    });
+  };
+  std::vector<Variant> variants;
+  variants.push_back({"a packet header's version", inStream1([](std::string& packet, int k) {
+                        if (k == 1) PutBE(packet, 0, 0xFFFF, 2);
+                      })});
+  variants.push_back({"a packet header's length", inStream1([](std::string& packet, int k) {
+                        if (k == 500) PutBE(packet, 2, 0xFFFF, 2);
+                      })});
+  std::string far = inStream1([](std::string& packet, int k) {
+    if (k == 900) PutBE(packet, 6, 4294867000u, 4);
+  });
+  for (const RmChunk& chunk : RmChunks(bytes)) {
+    if (chunk.id == "MDPR") PutBE(far, chunk.offset + 36, 0, 4);  // no stated playing time
+    if (chunk.id != "CONT") continue;
+    variants.push_back({"the title length", bytes});
+    PutBE(variants.back().bytes, chunk.offset + 10, 0xFFFF, 2);
+  }
+  variants.push_back({"a packet timestamp far ahead", far});
+
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/damaged.ra";
+  DefaultSettings = TDefaultSettings();
+  for (const Variant& variant : variants) {
+    WriteWholeFile(path, variant.bytes);
+    ASSERT_EQ(RunProbe(path), 0) << variant.name;
+    EXPECT_NEAR(CurrentTask.Duration / 1e7, 208, 3) << variant.name;
+    TAudioFileReader reader(path);
+    std::vector<char> block(32768);
+    uint64_t total = 0;
+    while (const uint32_t got = reader.ReadBlock(block.data(), uint32_t(block.size()))) total += got;
+    const int frameBytes = (reader.MonoSource() ? 1 : 2) * (reader.ByteSource() ? 1 : 2);
+    EXPECT_GT(double(total) / frameBytes / reader.StreamFormat().nSamplesPerSec, 205) << variant.name;
+  }
 }
 
 }  // namespace

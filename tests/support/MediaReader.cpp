@@ -12,6 +12,7 @@ extern "C" {
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <numeric>
 
 namespace {
 
@@ -166,4 +167,36 @@ double DominantFrequency(const std::vector<float>& samples, int sampleRate, doub
     if (denominator != 0) offset = 0.5 * (a - c) / denominator;
   }
   return (double(best) + offset) * sampleRate / double(n);
+}
+
+namespace {
+
+std::vector<double> Loudness(const DecodedMedia& media) {
+  std::vector<double> windows;
+  const std::size_t window = std::size_t(std::max(media.sampleRate / 10, 1));
+  const std::size_t frames = media.samples.empty() ? 0 : media.samples[0].size();
+  for (std::size_t start = 0; start + window <= frames; start += window) {
+    double energy = 0;
+    for (const std::vector<float>& channel : media.samples)
+      for (std::size_t i = start; i < start + window; ++i) energy += double(channel[i]) * channel[i];
+    windows.push_back(std::sqrt(energy / double(window * media.samples.size())));
+  }
+  return windows;
+}
+
+}  // namespace
+
+double LoudnessCorrelation(const DecodedMedia& a, const DecodedMedia& b) {
+  const std::vector<double> x = Loudness(a), y = Loudness(b);
+  const std::size_t n = std::min(x.size(), y.size());
+  if (n < 2) return 0;
+  const double mx = std::accumulate(x.begin(), x.begin() + n, 0.0) / n;
+  const double my = std::accumulate(y.begin(), y.begin() + n, 0.0) / n;
+  double xy = 0, xx = 0, yy = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    xy += (x[i] - mx) * (y[i] - my);
+    xx += (x[i] - mx) * (x[i] - mx);
+    yy += (y[i] - my) * (y[i] - my);
+  }
+  return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
 }

@@ -286,3 +286,85 @@ std::string MakeToneSource(const std::string& folder, ToneSource source, double 
   arguments.push_back(path);
   return RunFfmpeg(arguments) ? path : std::string();
 }
+
+std::string EditPackets(const std::string& bytes, const PacketEdit& edit) {
+  std::size_t at = 0;
+  while (at + 10 <= bytes.size() && bytes.compare(at, 4, "DATA") != 0) {
+    const uint32_t size = GetBE(bytes, at + 4, 4);
+    if (size < 10) return {};
+    at += size;
+  }
+  if (at + 18 > bytes.size()) return {};
+  std::string out = bytes.substr(0, at);
+  std::size_t index = 0, previous = 0;
+  for (bool first = true; at + 18 <= bytes.size() && bytes.compare(at, 4, "DATA") == 0; first = false) {
+    const std::size_t end = std::min<std::size_t>(bytes.size(), at + GetBE(bytes, at + 4, 4));
+    const std::size_t next = GetBE(bytes, at + 14, 4);
+    if (!first) PatchBE(out, previous + 14, static_cast<uint32_t>(out.size()), 4);
+    previous = out.size();
+    std::string body;
+    uint32_t count = 0;
+    for (std::size_t p = at + 18; p + 12 <= end;) {
+      const uint32_t length = GetBE(bytes, p + 2, 2);
+      if (GetBE(bytes, p, 2) > 1 || length < 12 || p + length > end) break;
+      const std::string edited = edit(bytes.substr(p, length), index++);
+      for (std::size_t q = 0; q + 4 <= edited.size() && GetBE(edited, q + 2, 2) >= 12;
+           q += GetBE(edited, q + 2, 2))
+        ++count;
+      body += edited;
+      p += length;
+    }
+    out += "DATA";
+    Put(out, 18 + body.size(), 4);
+    Put(out, 0, 2);
+    Put(out, count, 4);
+    Put(out, 0, 4);
+    out += body;
+    if (next <= at || next >= bytes.size()) break;
+    at = next;
+  }
+  return out;
+}
+
+std::string ManyStreamsBehindEmptyPackets(std::size_t streams, uint64_t emptyBytes) {
+  // RealAudio 14.4: version 3, its header size, then fields, four empty texts and the codec's letters.
+  std::string ra = ".ra\xFD";
+  Put(ra, 3, 2);
+  Put(ra, 24, 2);
+  ra += std::string(8, '\0');
+  Put(ra, 1800, 2);  // bytes per minute
+  ra += std::string(8, '\0') + '\0' + "\x04lpcJ";
+  std::string headers;
+  for (std::size_t k = 0; k < streams; ++k) {
+    const uint32_t fields[7] = {8000, 8000, 20, 20, 0, 0, 0};
+    headers += StreamHeader(static_cast<uint16_t>(k), fields, "", "audio/x-pn-multirate-realaudio", ra);
+  }
+  std::string prop;
+  for (const uint32_t field : {8000u, 8000u, 20u, 20u, 0u, 0u, 0u, 0u}) Put(prop, field, 4);
+  Put(prop, 18 + 50 + headers.size(), 4);  // the DATA chunk
+  Put(prop, streams, 2);
+  Put(prop, 0, 2);
+  std::string out = ".RMF";
+  Put(out, 18, 4);
+  Put(out, 0, 2);
+  Put(out, 0, 4);  // file version
+  Put(out, streams + 2, 4);
+  out += Chunk("PROP", prop) + headers;
+  std::string empty;
+  for (const uint32_t field : {0u, 12u, 999u}) Put(empty, field, 2);
+  empty += std::string(6, '\0');
+  const uint64_t count = emptyBytes / empty.size();
+  const uint64_t dataSize = 18 + count * empty.size() + streams * 17;
+  out += "DATA";
+  Put(out, dataSize, 4);
+  Put(out, 0, 2);
+  Put(out, count + streams, 4);
+  Put(out, 0, 4);
+  out.reserve(out.size() + dataSize);
+  for (uint64_t k = 0; k < count; ++k) out += empty;
+  for (std::size_t k = 0; k < streams; ++k) {
+    for (const uint32_t field : {0u, 17u, static_cast<uint32_t>(k), 0u, 0u, 2u}) Put(out, field, 2);
+    out += "\x11\x22\x33\x44\x55";
+  }
+  return out;
+}
