@@ -117,7 +117,8 @@ bool MultiRateView::NextPacket() {
   for (;;) {
     JumpIfFar();
     if (!walker_.Next(packet)) break;
-    if (packet.stream != number_) continue;  // another stream's packet: skipped
+    // Another stream's packet, or one that damage has given this stream's number: skipped.
+    if (packet.stream != number_ || !PayloadFits(stream_, walker_, packet)) continue;
     if (packetsSeen_++ % kPacketsPerCheckpoint == 0 && nextStart_ > checkpoints_.back().start) {
       // The walker stands after this packet now; the checkpoint names the state before it.
       RealMediaPacketWalker::State before = walker_.Save();

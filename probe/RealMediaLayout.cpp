@@ -231,6 +231,22 @@ bool RealMediaPacketWalker::Next(RealMediaPacket& packet) {
   return false;
 }
 
+bool PayloadFits(const RealMediaStream& stream, RealMediaPacketWalker& walker,
+                 const RealMediaPacket& packet) {
+  if (stream.fourcc != "raac" && stream.fourcc != "racp") return true;
+  constexpr std::size_t kMaxUnits = 15;
+  const uint32_t payload = packet.PayloadSize();
+  const std::string_view table = walker.Window().At(packet.at + packet.HeaderSize(), 2 + 2 * kMaxUnits);
+  if (table.size() < 2) return false;
+  // The table's length in bits, 16 for each unit, then the units' lengths.
+  const uint32_t bits = RealMediaBE(table, 0, 2);
+  const std::size_t units = bits / 16;
+  if (bits % 16 != 0 || units == 0 || units > kMaxUnits || table.size() < 2 + 2 * units) return false;
+  uint64_t total = 2 + 2 * units;
+  for (std::size_t k = 0; k < units; ++k) total += RealMediaBE(table, 2 + 2 * k, 2);
+  return total == payload;
+}
+
 bool RealMediaLayout::Read(const BoundedFile& file, const std::function<bool()>& stop) {
   *this = RealMediaLayout();
   uint64_t firstData = 0;
@@ -295,6 +311,7 @@ void RealMediaLayout::WalkPackets(const BoundedFile& file, const std::function<b
     const int index = StreamIndex(packet.stream);
     if (index < 0) continue;  // a stream no header declares: skipped
     RealMediaStream& stream = streams_[static_cast<std::size_t>(index)];
+    if (!PayloadFits(stream, walker, packet)) continue;
     StreamTrack& track = tracks[static_cast<std::size_t>(index)];
     const uint64_t gap = walker.Walked() - packet.length - track.walkedAfter;
     if (gap > jumpGap) stream.jumps.push_back({track.after, {walker.Save().chunk, packet.at}});

@@ -92,6 +92,11 @@ struct RealMediaStream {
   std::vector<RealMediaJump> jumps;  // in file order
 };
 
+// Whether a packet's payload has the shape its stream's codec gives every packet (AAC: a table of
+// access unit lengths that add up to the payload), so that a packet of another stream that damage
+// has renumbered is not handed to the decoder, which it would put out of step for many seconds.
+bool PayloadFits(const RealMediaStream& stream, RealMediaPacketWalker& walker, const RealMediaPacket& packet);
+
 class RealMediaLayout {
  public:
   // Reads the header chunks and the DATA chain, and for a multi-rate file walks its packets, once;

@@ -215,26 +215,31 @@ TEST(MultiRateDamaged, EveryVariantIsReadAsFarAsSoundOrRefused) {
 }
 
 // Damage found in real files that costs them nothing but the damaged packet: the probe takes the
-// file with its playing time, and the reader gives all of its music.
+// file with its playing time and best stream, and the reader gives all of its music.
 TEST(MultiRateDamaged, ARealFileKeepsItsAudioAndPlayingTime) {
-  TOLVANE_REQUIRE_SAMPLE(sample, "multirate-cook.ra");
-  const std::string bytes = ReadWholeFile(sample);
+  TOLVANE_REQUIRE_SAMPLE(cook, "multirate-cook.ra");
+  TOLVANE_REQUIRE_SAMPLE(aac, "multirate-aac.ra");
+  const std::string bytes = ReadWholeFile(cook);
   // The packets of stream 1 (the best) changed by damage, by their index in that stream.
-  const auto inStream1 = [&bytes](const std::function<void(std::string&, int)>& damage) {
+  const auto inStream1 = [](const std::string& file, const std::function<void(std::string&, int)>& damage) {
     int index = 0;
-    return EditPackets(bytes, [&](std::string packet, std::size_t) {
+    return EditPackets(file, [&](std::string packet, std::size_t) {
       if (packet[5] == 1) damage(packet, index++);
       return packet;
     });
   };
-  std::vector<Variant> variants;
-  variants.push_back({"a packet header's version", inStream1([](std::string& packet, int k) {
+  struct RealVariant {
+    std::string name, bytes;
+    int sampleRate = 44100;
+  };
+  std::vector<RealVariant> variants;
+  variants.push_back({"a packet header's version", inStream1(bytes, [](std::string& packet, int k) {
                         if (k == 1) PutBE(packet, 0, 0xFFFF, 2);
                       })});
-  variants.push_back({"a packet header's length", inStream1([](std::string& packet, int k) {
+  variants.push_back({"a packet header's length", inStream1(bytes, [](std::string& packet, int k) {
                         if (k == 500) PutBE(packet, 2, 0xFFFF, 2);
                       })});
-  std::string far = inStream1([](std::string& packet, int k) {
+  std::string far = inStream1(bytes, [](std::string& packet, int k) {
     if (k == 900) PutBE(packet, 6, 4294867000u, 4);
   });
   for (const RmChunk& chunk : RmChunks(bytes)) {
@@ -244,14 +249,26 @@ TEST(MultiRateDamaged, ARealFileKeepsItsAudioAndPlayingTime) {
     PutBE(variants.back().bytes, chunk.offset + 10, 0xFFFF, 2);
   }
   variants.push_back({"a packet timestamp far ahead", far});
+  // A packet of the cook stream numbered as the AAC stream, which it would put out of step.
+  variants.push_back({"a packet of another stream",
+                      EditPackets(ReadWholeFile(aac),
+                                  [](std::string packet, std::size_t k) {
+                                    if (k == 1) packet[5] = 1;
+                                    return packet;
+                                  }),
+                      32000});
 
   QTemporaryDir dir;
   const std::string path = dir.path().toStdString() + "/damaged.ra";
   DefaultSettings = TDefaultSettings();
-  for (const Variant& variant : variants) {
+  for (const RealVariant& variant : variants) {
     WriteWholeFile(path, variant.bytes);
-    ASSERT_EQ(RunProbe(path), 0) << variant.name;
+    if (RunProbe(path) != 0) {
+      ADD_FAILURE() << variant.name << ": refused";
+      continue;
+    }
     EXPECT_NEAR(CurrentTask.Duration / 1e7, 208, 3) << variant.name;
+    EXPECT_EQ(CurrentTask.SourceSampleRate, variant.sampleRate) << variant.name << ": not the best stream";
     TAudioFileReader reader(path);
     std::vector<char> block(32768);
     uint64_t total = 0;
