@@ -1,6 +1,7 @@
 #include "RealMediaLayout.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "ByteReader.h"
@@ -24,6 +25,7 @@ constexpr uint64_t kMinJumpGap = 1 << 20;
 constexpr uint64_t kJumpsPerStream = 1024;
 // A packet timestamp further than this beyond both its neighbours is damage, not the playing time.
 constexpr uint64_t kFarTimestampMs = 60 * 1000;
+constexpr uint8_t kKeyframe = 2;  // header version 0: the packet starts an interleaving block
 // How many packet headers are walked between two questions whether to stop.
 constexpr uint64_t kHeadersPerStopCheck = 1 << 16;
 
@@ -56,16 +58,17 @@ void ReadRealAudioHeader(RealMediaStream& stream) {
     stream.channels = 1;
     return;
   }
+  if (ra.size() >= 42) stream.blockPackets = static_cast<uint16_t>(RealMediaBE(ra, 40, 2));
   if (version == 5 && ra.size() >= 70) {
     stream.sampleRate = RealMediaBE(ra, 54, 2);
     stream.channels = static_cast<uint16_t>(RealMediaBE(ra, 60, 2));
+    stream.interleaver.assign(ra.substr(62, 4));
     stream.fourcc.assign(ra.substr(66, 4));
   } else if (version == 4 && ra.size() >= 57) {
     stream.sampleRate = RealMediaBE(ra, 48, 2);
     stream.channels = static_cast<uint16_t>(RealMediaBE(ra, 54, 2));
     ByteReader reader(ra);
-    std::string interleaver;
-    if (reader.Skip(56) && ReadText8(reader, interleaver)) ReadText8(reader, stream.fourcc);
+    if (reader.Skip(56) && ReadText8(reader, stream.interleaver)) ReadText8(reader, stream.fourcc);
   }
 }
 
@@ -233,7 +236,7 @@ bool RealMediaPacketWalker::Next(RealMediaPacket& packet) {
 
 bool PayloadFits(const RealMediaStream& stream, RealMediaPacketWalker& walker,
                  const RealMediaPacket& packet) {
-  if (stream.fourcc != "raac" && stream.fourcc != "racp") return true;
+  if (stream.interleaver != "vbrf" && stream.interleaver != "vbrs") return true;
   constexpr std::size_t kMaxUnits = 15;
   const uint32_t payload = packet.PayloadSize();
   const std::string_view table = walker.Window().At(packet.at + packet.HeaderSize(), 2 + 2 * kMaxUnits);
@@ -318,6 +321,7 @@ void RealMediaLayout::WalkPackets(const BoundedFile& file, const std::function<b
     track.after = walker.Save();
     track.walkedAfter = walker.Walked();
     ++stream.packets;
+    if (packet.version == 0 ? (packet.flags & kKeyframe) != 0 : (packet.rule & 1) == 0) ++stream.blockStarts;
     stream.payloadBytes += packet.PayloadSize();
     JudgeHeldTimestamp(track, stream, &packet.timestamp);
     track.holding = true;
@@ -367,6 +371,12 @@ std::vector<std::size_t> RealMediaLayout::Candidates() const {
     // Two headers for one stream number make its packets ambiguous: neither says which codec they are.
     const auto same = [&stream](const RealMediaStream& other) { return other.number == stream.number; };
     if (std::count_if(streams_.begin(), streams_.end(), same) > 1) continue;
+    // The packets mark where the interleaving blocks start: a header whose block height disagrees
+    // with them is damaged, and its stream would be put together into noise.
+    if (stream.blockStarts > 0 && std::llround(double(stream.packets) / double(stream.blockStarts)) !=
+                                      std::max<int>(stream.blockPackets, 1)) {
+      continue;
+    }
     const AVCodecID codec = CodecOf(stream.fourcc);
     if (codec == AV_CODEC_ID_NONE || !avcodec_find_decoder(codec)) continue;
     result.push_back(k);

@@ -81,19 +81,21 @@ struct RealMediaStream {
   std::string description, mime;
   std::string specific;  // the type-specific data, as the file holds it (kept for physical streams)
   // From the RealAudio header in the type-specific data; empty and 0 when it holds none.
-  std::string fourcc;
+  std::string fourcc, interleaver;
   uint32_t sampleRate = 0;
   uint16_t channels = 0;
+  uint16_t blockPackets = 0;  // packets in one interleaving block (versions 4 and 5)
   // Packets with a payload, their payload bytes, and the span of their timestamps (milliseconds)
   // leaving out a timestamp far beyond its neighbours.
   uint64_t packets = 0;
+  uint64_t blockStarts = 0;  // the packets marked as the start of an interleaving block
   uint64_t payloadBytes = 0;
   uint32_t firstTimestamp = 0, lastTimestamp = 0;
   std::vector<RealMediaJump> jumps;  // in file order
 };
 
-// Whether a packet's payload has the shape its stream's codec gives every packet (AAC: a table of
-// access unit lengths that add up to the payload), so that a packet of another stream that damage
+// Whether a packet's payload has the shape its stream's interleaver gives every packet (vbrf and vbrs:
+// a table of access unit lengths that add up to the payload), so that a packet of another stream that damage
 // has renumbered is not handed to the decoder, which it would put out of step for many seconds.
 bool PayloadFits(const RealMediaStream& stream, RealMediaPacketWalker& walker, const RealMediaPacket& packet);
 

@@ -249,6 +249,9 @@ TEST(MultiRateDamaged, ARealFileKeepsItsAudioAndPlayingTime) {
     PutBE(variants.back().bytes, chunk.offset + 10, 0xFFFF, 2);
   }
   variants.push_back({"a packet timestamp far ahead", far});
+  // The best stream's interleaving block height 1 (16 in its packets): the other stream, not noise.
+  variants.push_back({"the block height", bytes, 22050});
+  PutBE(variants.back().bytes, bytes.find(".ra\xFD", bytes.find(".ra\xFD") + 1) + 40, 1, 2);
   // A packet of the cook stream numbered as the AAC stream, which it would put out of step.
   variants.push_back({"a packet of another stream",
                       EditPackets(ReadWholeFile(aac),
