@@ -71,9 +71,8 @@ class OpenedMedia {
 
   std::chrono::steady_clock::time_point deadline_{};
   std::chrono::steady_clock::time_point lastProgress_{};
-  int64_t furthestByte_ = 0;
-  bool sound_ = false;  // the file's RealMedia header is sound  // the furthest position read so far: reading
-                        // beyond it is progress
+  int64_t furthestByte_ = 0;  // the furthest position read so far: reading beyond it is progress
+  bool sound_ = false;        // the file's RealMedia header is sound
   std::unique_ptr<BoundedFile> file_;
   std::shared_ptr<WalkedLayout> walked_;  // a multi-rate file's layout, shared with later opens of it
   std::unique_ptr<MediaBytes> bytes_;
