@@ -187,16 +187,15 @@ std::vector<double> Loudness(const DecodedMedia& media) {
 }  // namespace
 
 double LoudnessCorrelation(const DecodedMedia& a, const DecodedMedia& b) {
-  const std::vector<double> x = Loudness(a), y = Loudness(b);
+  std::vector<double> x = Loudness(a), y = Loudness(b);
   const std::size_t n = std::min(x.size(), y.size());
-  if (n < 2) return 0;
-  const double mx = std::accumulate(x.begin(), x.begin() + n, 0.0) / n;
-  const double my = std::accumulate(y.begin(), y.begin() + n, 0.0) / n;
-  double xy = 0, xx = 0, yy = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    xy += (x[i] - mx) * (y[i] - my);
-    xx += (x[i] - mx) * (x[i] - mx);
-    yy += (y[i] - my) * (y[i] - my);
+  x.resize(n);
+  y.resize(n);
+  for (std::vector<double>* v : {&x, &y}) {
+    const double mean = std::accumulate(v->begin(), v->end(), 0.0) / double(std::max<std::size_t>(n, 1));
+    for (double& value : *v) value -= mean;
   }
-  return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+  const double xx = std::inner_product(x.begin(), x.end(), x.begin(), 0.0);
+  const double yy = std::inner_product(y.begin(), y.end(), y.begin(), 0.0);
+  return xx > 0 && yy > 0 ? std::inner_product(x.begin(), x.end(), y.begin(), 0.0) / std::sqrt(xx * yy) : 0;
 }

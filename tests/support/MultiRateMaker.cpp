@@ -86,6 +86,17 @@ std::string Chunk(const char* id, const std::string& body) {
   return chunk + body;
 }
 
+// The 18 bytes that start the .RMF chunk (size, version, file version, header count) and a DATA chunk
+// (size, version, packet count, next DATA chunk).
+std::string ChunkStart(const char* id, uint64_t size, uint64_t second, uint64_t third) {
+  std::string start(id, 4);
+  Put(start, size, 4);
+  Put(start, 0, 2);
+  Put(start, second, 4);
+  Put(start, third, 4);
+  return start;
+}
+
 std::string StreamHeader(uint16_t number, const uint32_t (&fields)[7], const std::string& description,
                          const std::string& mime, const std::string& specific) {
   std::string body;
@@ -152,11 +163,7 @@ std::string MergeToMultiRate(const std::vector<std::string>& sources, MultiRateM
   }
 
   std::string header;
-  Put(header, 0x2E524D46, 4);
-  Put(header, 18, 4);
-  Put(header, 0, 2);
-  Put(header, 0, 4);
-  Put(header, 4 + count, 4);
+  header += ChunkStart(".RMF", 18, 0, 4 + count);
 
   uint32_t maxBitrate = 0, packets = 0, maxPacket = 0;
   for (const SourceStream& stream : streams) {
@@ -207,11 +214,7 @@ std::string MergeToMultiRate(const std::vector<std::string>& sources, MultiRateM
     layout.chunkStarts.push_back(dataAt);
     layout.dataStarts.push_back(dataAt);
     PatchBE(out, logicalSpecificAt + dataOffsetsAt + 4u * k, static_cast<uint32_t>(dataAt), 4);
-    out += "DATA";
-    Put(out, 0, 4);  // size, patched below
-    Put(out, 0, 2);
-    Put(out, streams[k].packets.size(), 4);
-    Put(out, 0, 4);  // next DATA chunk, patched below
+    out += ChunkStart("DATA", 0, streams[k].packets.size(), 0);  // size and next DATA chunk patched below
     for (const SourcePacket& packet : streams[k].packets) {
       layout.packetStarts.push_back(out.size());
       Put(out, 1, 2);
@@ -314,12 +317,7 @@ std::string EditPackets(const std::string& bytes, const PacketEdit& edit) {
       body += edited;
       p += length;
     }
-    out += "DATA";
-    Put(out, 18 + body.size(), 4);
-    Put(out, 0, 2);
-    Put(out, count, 4);
-    Put(out, 0, 4);
-    out += body;
+    out += ChunkStart("DATA", 18 + body.size(), count, 0) + body;
     if (next <= at || next >= bytes.size()) break;
     at = next;
   }
@@ -327,13 +325,9 @@ std::string EditPackets(const std::string& bytes, const PacketEdit& edit) {
 }
 
 std::string ManyStreamsBehindEmptyPackets(std::size_t streams, uint64_t emptyBytes) {
-  // RealAudio 14.4: version 3, its header size, then fields, four empty texts and the codec's letters.
-  std::string ra = ".ra\xFD";
-  Put(ra, 3, 2);
-  Put(ra, 24, 2);
-  ra += std::string(8, '\0');
-  Put(ra, 1800, 2);  // bytes per minute
-  ra += std::string(8, '\0') + '\0' + "\x04lpcJ";
+  // RealAudio 14.4: version 3, its header size, fields (bytes per minute 1800), four empty texts, the
+  // codec's letters.
+  const std::string ra(".ra\xFD\0\x03\0\x18\0\0\0\0\0\0\0\0\x07\x08\0\0\0\0\0\0\0\0\0\x04lpcJ", 32);
   std::string headers;
   for (std::size_t k = 0; k < streams; ++k) {
     const uint32_t fields[7] = {8000, 8000, 20, 20, 0, 0, 0};
@@ -344,22 +338,13 @@ std::string ManyStreamsBehindEmptyPackets(std::size_t streams, uint64_t emptyByt
   Put(prop, 18 + 50 + headers.size(), 4);  // the DATA chunk
   Put(prop, streams, 2);
   Put(prop, 0, 2);
-  std::string out = ".RMF";
-  Put(out, 18, 4);
-  Put(out, 0, 2);
-  Put(out, 0, 4);  // file version
-  Put(out, streams + 2, 4);
-  out += Chunk("PROP", prop) + headers;
+  std::string out = ChunkStart(".RMF", 18, 0, streams + 2) + Chunk("PROP", prop) + headers;
   std::string empty;
   for (const uint32_t field : {0u, 12u, 999u}) Put(empty, field, 2);
   empty += std::string(6, '\0');
   const uint64_t count = emptyBytes / empty.size();
   const uint64_t dataSize = 18 + count * empty.size() + streams * 17;
-  out += "DATA";
-  Put(out, dataSize, 4);
-  Put(out, 0, 2);
-  Put(out, count + streams, 4);
-  Put(out, 0, 4);
+  out += ChunkStart("DATA", dataSize, count + streams, 0);
   out.reserve(out.size() + dataSize);
   for (uint64_t k = 0; k < count; ++k) out += empty;
   for (std::size_t k = 0; k < streams; ++k) {
