@@ -275,7 +275,7 @@ bool RealMediaLayout::ReadHeaderChunks(const BoundedFile& file, uint64_t& firstD
     } else if (chunk.id == "MDPR" && streams_.size() < kMaxStreams) {
       RealMediaStream stream;
       if (ReadStreamHeader(walker.Bytes(chunk, kMaxStreamHeaderSize), stream)) {
-        declared_[stream.number] = true;
+        if (indexOf_[stream.number] < 0) indexOf_[stream.number] = static_cast<int16_t>(streams_.size());
         streams_.push_back(std::move(stream));
       }
     }
@@ -330,13 +330,7 @@ void RealMediaLayout::WalkPackets(const BoundedFile& file, const std::function<b
   for (std::size_t k = 0; k < streams_.size(); ++k) JudgeHeldTimestamp(tracks[k], streams_[k], nullptr);
 }
 
-int RealMediaLayout::StreamIndex(uint16_t number) const {
-  if (!declared_[number]) return -1;
-  for (std::size_t k = 0; k < streams_.size(); ++k) {
-    if (streams_[k].number == number) return static_cast<int>(k);
-  }
-  return -1;
-}
+int RealMediaLayout::StreamIndex(uint16_t number) const { return indexOf_[number]; }
 
 bool RealMediaLayout::IsMultiRate() const {
   return std::any_of(streams_.begin(), streams_.end(),

@@ -124,7 +124,7 @@ class RealMediaLayout {
   const RealMediaContent& Content() const { return content_; }
   // The stream header for a packet's stream number; -1 when no header declares it.
   int StreamIndex(uint16_t number) const;
-  bool Declares(uint16_t number) const { return declared_[number]; }
+  bool Declares(uint16_t number) const { return indexOf_[number] >= 0; }
 
  private:
   bool ReadHeaderChunks(const BoundedFile& file, uint64_t& firstData);
@@ -133,7 +133,7 @@ class RealMediaLayout {
   bool Covers(const RealMediaStream& stream, const RealMediaStream& longest) const;
 
   std::vector<RealMediaStream> streams_;
-  std::vector<bool> declared_ = std::vector<bool>(65536);
+  std::vector<int16_t> indexOf_ = std::vector<int16_t>(65536, -1);  // the first header of each number
   std::vector<RealMediaDataChunk> data_;
   RealMediaContent content_;
   bool hasContent_ = false;
