@@ -43,8 +43,7 @@ void TAudioFileReader::OpenStreams(std::unique_ptr<OpenedMedia>& media, snd_ffmp
   int ret = opened->Open(fileName_.c_str(), kCallBudget);
   if (ret == OpenedMedia::kNotARegularFile) CheckResult(READER_E_NOTAFILE);
   if (ret < 0) CheckResult(ret);
-  opened->ExtendDeadline(kCallBudget);
-  ret = opened->FindStreamInfo();
+  ret = opened->FindStreamInfo();  // within the open's own budget
   if (ret < 0) CheckResult(ret);
   AVFormatContext* format = opened->Context();
 

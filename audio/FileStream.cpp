@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -19,9 +21,17 @@ constexpr const char* kNotARegularFile = "It is not a regular file";
 
 bool RemoveIfSameFile(const std::string& path, const TFileIdentity& file) {
   struct stat info {};
-  if (!file.Known || path.empty() || lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  if (info.st_dev != file.Device || info.st_ino != file.Inode) return false;
-  return unlink(path.c_str()) == 0;
+  if (!file.Known || path.empty() || lstat(path.c_str(), &info) != 0) return false;
+  // An output reached through symbolic links was written where they lead: that file is the one that
+  // may be the stream's own, and the links themselves are left as they are.
+  std::string target = path;
+  if (S_ISLNK(info.st_mode)) {
+    std::error_code error;
+    target = std::filesystem::canonical(path, error).string();
+    if (error || lstat(target.c_str(), &info) != 0) return false;
+  }
+  if (!S_ISREG(info.st_mode) || info.st_dev != file.Device || info.st_ino != file.Inode) return false;
+  return unlink(target.c_str()) == 0;
 }
 
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {

@@ -14,8 +14,9 @@ struct TFileIdentity {
   ino_t Inode = 0;
 };
 
-// Removes path only when it still names that regular file: a device, or a file put there meanwhile,
-// is never removed. Returns whether it removed it.
+// Removes path only when it still names that regular file, directly or through symbolic links (the
+// file they lead to is removed, the links stay): a device, or a file put there meanwhile, is never
+// removed. Returns whether it removed it.
 bool RemoveIfSameFile(const std::string& path, const TFileIdentity& file);
 
 class TFileStream : public TByteStream {

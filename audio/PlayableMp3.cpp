@@ -1,24 +1,27 @@
 #include "audio/PlayableMp3.h"
 
+#include <chrono>
+
 #include "audio/FFmpegHandles.h"
+#include "probe/OpenedMedia.h"
 
 namespace {
 
-struct InputCloser {
-  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
+// Opening the file and decoding its first frames takes a moment for any MP3 the sink wrote.
+constexpr std::chrono::milliseconds kCheckBudget{10000};
+// A file whose first this many packets decode to nothing does not play.
+constexpr int kMaxPackets = 256;
 
 }  // namespace
 
 bool IsPlayableMp3(const std::string& path) {
-  // Our own output, so the MP3 demuxer is named rather than guessed.
-  const AVInputFormat* mp3 = av_find_input_format("mp3");
-  AVFormatContext* raw = nullptr;
-  if (!mp3 || avformat_open_input(&raw, path.c_str(), mp3, nullptr) < 0) return false;
-  const std::unique_ptr<AVFormatContext, InputCloser> format(raw);
-  if (avformat_find_stream_info(format.get(), nullptr) < 0) return false;
+  // Our own output, so the MP3 demuxer is named rather than guessed; the one opener takes regular
+  // files only and bounds the time every call may take.
+  OpenedMedia media;
+  if (media.Open(path.c_str(), kCheckBudget, "mp3") != 0 || media.FindStreamInfo() != 0) return false;
+  AVFormatContext* format = media.Context();
   const AVCodec* codec = nullptr;
-  const int index = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+  const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
   if (index < 0 || !codec) return false;
   snd_ffmpeg::CodecPtr decoder(avcodec_alloc_context3(codec));
   snd_ffmpeg::PacketPtr packet(av_packet_alloc());
@@ -30,7 +33,7 @@ bool IsPlayableMp3(const std::string& path) {
       avcodec_open2(decoder.get(), codec, nullptr) < 0) {
     return false;
   }
-  while (av_read_frame(format.get(), packet.get()) >= 0) {
+  for (int packets = 0; packets < kMaxPackets && av_read_frame(format, packet.get()) >= 0; ++packets) {
     const bool ours = packet->stream_index == index;
     if (ours) avcodec_send_packet(decoder.get(), packet.get());
     av_packet_unref(packet.get());

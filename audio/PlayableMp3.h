@@ -2,5 +2,6 @@
 // Whether an MP3 file the sink wrote can be played: a reader finds its audio and decodes from it.
 #include <string>
 
-// True when the MP3 demuxer opens the file and at least one frame of it decodes to audio.
+// True when path names a regular file that the MP3 demuxer opens and whose first frames decode to
+// audio, all within a few seconds.
 bool IsPlayableMp3(const std::string& path);

@@ -6,6 +6,12 @@
 
 #include <cerrno>
 
+bool FileStamp::operator==(const FileStamp& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+         changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+}
+
 BoundedFile::BoundedFile(const char* path) {
   if (!path) return;
   // O_NONBLOCK: opening a FIFO must not wait for a writer; regular files ignore the flag.
@@ -18,6 +24,7 @@ BoundedFile::BoundedFile(const char* path) {
   }
   fd_ = fd;
   size_ = static_cast<uint64_t>(info.st_size);
+  stamp_ = {info.st_dev, info.st_ino, size_, info.st_mtim, info.st_ctim};
 }
 
 BoundedFile::~BoundedFile() {
@@ -43,5 +50,6 @@ std::size_t BoundedFile::ReadInto(uint64_t offset, char* out, std::size_t count)
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
+  bytesRead_.fetch_add(done, std::memory_order_relaxed);
   return done;
 }

@@ -4,13 +4,17 @@
 #include <cstring>
 #include <limits>
 
+#include "RealMediaFormat.h"
+
+using namespace realmedia;
+
 namespace {
 
-constexpr char kPlainMime[] = "audio/x-pn-realaudio";
-constexpr uint32_t kPacketHeaderSize = 12;  // header version 0
 constexpr uint8_t kKeyframe = 2;
 // A checkpoint every so many packets of the stream keeps a backward seek short.
 constexpr uint64_t kPacketsPerCheckpoint = 256;
+// A read that has walked this much of the file returns what it has, so one read never walks far.
+constexpr uint64_t kWalkPerRead = 1 << 20;
 
 void Put(std::string& out, uint64_t value, int width) {
   for (int k = width - 1; k >= 0; --k) out += static_cast<char>((value >> (8 * k)) & 0xFF);
@@ -24,17 +28,37 @@ void PutText8(std::string& out, const std::string& text) {
   out.append(text, 0, length);
 }
 
+void PutChunkHeader(std::string& out, uint32_t id, uint64_t size) {
+  Put(out, id, 4);
+  Put(out, Clamp32(size), 4);
+  Put(out, 0, 2);  // chunk version
+}
+
+// A CONT chunk whose text lengths agree with its size, whatever the file's own held.
+std::string ContentChunk(const RealMediaContent& content) {
+  std::string body;
+  for (const std::string& text : content.texts) {
+    Put(body, text.size(), 2);
+    body += text;
+  }
+  std::string chunk;
+  PutChunkHeader(chunk, 0x434F4E54, kChunkHeaderSize + body.size());  // "CONT"
+  return chunk + body;
+}
+
 }  // namespace
 
+int64_t MultiRateView::Packet::End() const { return start + kPacketHeaderSize0 + payloadSize; }
+
 MultiRateView::MultiRateView(const BoundedFile& file, const RealMediaLayout& layout, std::size_t stream)
-    : file_(file), number_(layout.Streams()[stream].number), walker_(file, layout.Data()) {
-  const RealMediaStream& chosen = layout.Streams()[stream];
-  // The playing time, from the stream headers where PROP does not know it.
+    : stream_(layout.Streams()[stream]), number_(stream_.number), walker_(file, layout) {
+  const RealMediaStream& chosen = stream_;
+  // The playing time, from the stream headers where PROP does not know it, else from the packets.
   uint32_t duration = layout.PropDuration();
   if (duration == 0) duration = chosen.duration;
-  if (duration == 0) duration = chosen.lastTimestamp;
+  if (duration == 0) duration = chosen.lastTimestamp - chosen.firstTimestamp;
   const uint64_t packets = chosen.packets;
-  const uint64_t payload = chosen.payloadBytes + packets * kPacketHeaderSize;
+  const uint64_t payload = chosen.payloadBytes + packets * kPacketHeaderSize0;
 
   std::string mdpr;
   Put(mdpr, 0, 2);  // stream number
@@ -44,23 +68,18 @@ MultiRateView::MultiRateView(const BoundedFile& file, const RealMediaLayout& lay
     Put(mdpr, field, 4);
   }
   PutText8(mdpr, chosen.description);
-  PutText8(mdpr, kPlainMime);
+  PutText8(mdpr, kRealAudioMime);
   Put(mdpr, chosen.specific.size(), 4);
   mdpr += chosen.specific;
 
-  const std::string& content = layout.Content();
-  constexpr uint32_t kRmfSize = 18, kPropSize = 50, kChunkHeader = 10;
-  const uint64_t dataAt = kRmfSize + kPropSize + content.size() + kChunkHeader + mdpr.size();
+  const std::string content = layout.HasContent() ? ContentChunk(layout.Content()) : std::string();
+  const uint64_t dataAt = kFileHeaderSize + kPropSize + content.size() + kChunkHeaderSize + mdpr.size();
 
-  Put(header_, 0x2E524D46, 4);  // ".RMF"
-  Put(header_, kRmfSize, 4);
-  Put(header_, 0, 2);
-  Put(header_, 0, 4);                        // file version
-  Put(header_, content.empty() ? 3 : 4, 4);  // header chunks: PROP, CONT, MDPR, DATA
+  PutChunkHeader(header_, 0x2E524D46, kFileHeaderSize);  // ".RMF"
+  Put(header_, 0, 4);                                    // file version
+  Put(header_, content.empty() ? 3 : 4, 4);              // header chunks: PROP, CONT, MDPR, DATA
 
-  Put(header_, 0x50524F50, 4);  // "PROP"
-  Put(header_, kPropSize, 4);
-  Put(header_, 0, 2);
+  PutChunkHeader(header_, 0x50524F50, kPropSize);  // "PROP"
   for (const uint32_t field :
        {chosen.maxBitrate, chosen.avgBitrate, chosen.maxPacket, chosen.avgPacket, Clamp32(packets), duration,
         layout.PropPreroll(), 0u /* no index */, Clamp32(dataAt)}) {
@@ -71,14 +90,10 @@ MultiRateView::MultiRateView(const BoundedFile& file, const RealMediaLayout& lay
 
   header_ += content;
 
-  Put(header_, 0x4D445052, 4);  // "MDPR"
-  Put(header_, Clamp32(kChunkHeader + mdpr.size()), 4);
-  Put(header_, 0, 2);
+  PutChunkHeader(header_, 0x4D445052, kChunkHeaderSize + mdpr.size());  // "MDPR"
   header_ += mdpr;
 
-  Put(header_, 0x44415441, 4);  // "DATA"
-  Put(header_, Clamp32(18 + payload), 4);
-  Put(header_, 0, 2);
+  PutChunkHeader(header_, 0x44415441, kDataHeaderSize + payload);  // "DATA"
   Put(header_, Clamp32(packets), 4);
   Put(header_, 0, 4);  // no next DATA chunk
 
@@ -87,36 +102,50 @@ MultiRateView::MultiRateView(const BoundedFile& file, const RealMediaLayout& lay
   checkpoints_.push_back({nextStart_, walker_.Save()});
 }
 
+void MultiRateView::JumpIfFar() {
+  const std::vector<RealMediaJump>& jumps = stream_.jumps;
+  const RealMediaPacketWalker::State here = walker_.Save();
+  const auto it =
+      std::lower_bound(jumps.begin(), jumps.end(), here, [](const RealMediaJump& jump, const auto& at) {
+        return jump.from.chunk < at.chunk || (jump.from.chunk == at.chunk && jump.from.at < at.at);
+      });
+  if (it != jumps.end() && it->from == here) walker_.Restore(it->to);
+}
+
 bool MultiRateView::NextPacket() {
   RealMediaPacket packet;
-  while (walker_.Next(packet)) {
-    if (packet.stream != number_) continue;  // another stream's packet: skipped
+  for (;;) {
+    JumpIfFar();
+    if (!walker_.Next(packet)) break;
+    // Another stream's packet, or one that damage has given this stream's number: skipped.
+    if (packet.stream != number_ || !PayloadFits(stream_, walker_, packet)) continue;
     if (packetsSeen_++ % kPacketsPerCheckpoint == 0 && nextStart_ > checkpoints_.back().start) {
       // The walker stands after this packet now; the checkpoint names the state before it.
       RealMediaPacketWalker::State before = walker_.Save();
       before.at = packet.at;
       checkpoints_.push_back({nextStart_, before});
     }
-    const uint32_t payload = packet.length - packet.HeaderSize();
+    const uint32_t payload = packet.PayloadSize();
     packet_.valid = true;
     packet_.start = nextStart_;
     packet_.payloadAt = packet.at + packet.HeaderSize();
     packet_.payloadSize = payload;
     // In header version 1 the rule number marks a block's start; version 0 says it in its flags.
     const uint8_t flags = packet.version == 0 ? packet.flags : ((packet.rule & 1) == 0 ? kKeyframe : 0);
-    const uint32_t length = kPacketHeaderSize + payload;
-    const unsigned char header[12] = {0,
-                                      0,
-                                      static_cast<unsigned char>(length >> 8),
-                                      static_cast<unsigned char>(length & 0xFF),
-                                      0,
-                                      0,
-                                      static_cast<unsigned char>(packet.timestamp >> 24),
-                                      static_cast<unsigned char>((packet.timestamp >> 16) & 0xFF),
-                                      static_cast<unsigned char>((packet.timestamp >> 8) & 0xFF),
-                                      static_cast<unsigned char>(packet.timestamp & 0xFF),
-                                      0,
-                                      flags};
+    const uint32_t length = kPacketHeaderSize0 + payload;
+    const unsigned char header[kPacketHeaderSize0] = {
+        0,
+        0,
+        static_cast<unsigned char>(length >> 8),
+        static_cast<unsigned char>(length & 0xFF),
+        0,
+        0,
+        static_cast<unsigned char>(packet.timestamp >> 24),
+        static_cast<unsigned char>((packet.timestamp >> 16) & 0xFF),
+        static_cast<unsigned char>((packet.timestamp >> 8) & 0xFF),
+        static_cast<unsigned char>(packet.timestamp & 0xFF),
+        0,
+        flags};
     std::memcpy(packet_.header, header, sizeof header);
     nextStart_ = packet_.End();
     return true;
@@ -127,6 +156,7 @@ bool MultiRateView::NextPacket() {
 
 int MultiRateView::Read(uint8_t* buffer, int size) {
   int done = 0;
+  const uint64_t walkedBefore = walker_.Walked();
   while (done < size && position_ < size_) {
     const int64_t want = size - done;
     if (position_ < static_cast<int64_t>(header_.size())) {
@@ -137,21 +167,23 @@ int MultiRateView::Read(uint8_t* buffer, int size) {
       continue;
     }
     if (!packet_.valid || position_ >= packet_.End()) {
+      if (done > 0 && walker_.Walked() - walkedBefore > kWalkPerRead) break;
       if (!NextPacket()) break;
       continue;
     }
     const int64_t inPacket = position_ - packet_.start;
     int64_t count = 0;
-    if (inPacket < kPacketHeaderSize) {
-      count = std::min<int64_t>(want, kPacketHeaderSize - inPacket);
+    if (inPacket < kPacketHeaderSize0) {
+      count = std::min<int64_t>(want, kPacketHeaderSize0 - inPacket);
       std::memcpy(buffer + done, packet_.header + inPacket, static_cast<std::size_t>(count));
     } else {
-      const int64_t offset = inPacket - kPacketHeaderSize;
+      const int64_t offset = inPacket - kPacketHeaderSize0;
       count = std::min<int64_t>(want, packet_.payloadSize - offset);
-      count = static_cast<int64_t>(file_.ReadInto(packet_.payloadAt + static_cast<uint64_t>(offset),
-                                                  reinterpret_cast<char*>(buffer + done),
-                                                  static_cast<std::size_t>(count)));
-      if (count == 0) break;  // the file became shorter than when it was walked
+      const std::string_view bytes = walker_.Window().At(packet_.payloadAt + static_cast<uint64_t>(offset),
+                                                         static_cast<std::size_t>(count));
+      if (bytes.empty()) break;  // the file became shorter than when it was walked
+      count = static_cast<int64_t>(bytes.size());
+      std::memcpy(buffer + done, bytes.data(), bytes.size());
     }
     done += static_cast<int>(count);
     position_ += count;

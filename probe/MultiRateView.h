@@ -1,9 +1,11 @@
 #pragma once
 // One physical stream of a multi-rate RealMedia file, presented as an ordinary single-rate RealMedia
-// file: the file's header with that stream's header alone (renumbered 0, plain RealAudio MIME type),
-// then that stream's packets in header version 0, the keyframe flag set where the ASM rule number
-// marks the start of an interleaving block (an even rule). Built while it is read: nothing but a
-// few checkpoints for seeking is kept, whatever the file's length.
+// file: the file's header with that stream's header alone (renumbered 0, plain RealAudio MIME type)
+// and a CONT chunk made afresh from its texts, then that stream's packets with a payload, in header
+// version 0, the keyframe flag set where the ASM rule number marks the start of an interleaving block
+// (an even rule). Built while it is read: nothing but a few checkpoints for seeking is kept, whatever
+// the file's length, and a long run of other streams' data is jumped over where the walk of the
+// layout found it.
 #include <string>
 #include <vector>
 
@@ -12,7 +14,7 @@
 
 class MultiRateView : public MediaBytes {
  public:
-  // layout must hold the file's walked layout; stream is an index into its streams.
+  // layout must hold the file's walked layout and outlive the view; stream is an index into its streams.
   MultiRateView(const BoundedFile& file, const RealMediaLayout& layout, std::size_t stream);
   int Read(uint8_t* buffer, int size) override;
   int64_t Seek(int64_t position) override;
@@ -26,16 +28,17 @@ class MultiRateView : public MediaBytes {
     char header[12] = {};
     uint64_t payloadAt = 0;  // in the file
     uint32_t payloadSize = 0;
-    int64_t End() const { return start + 12 + payloadSize; }
+    int64_t End() const;
   };
   struct Checkpoint {
     int64_t start;  // where the next packet of the stream begins in the view
     RealMediaPacketWalker::State walker;
   };
   bool NextPacket();
+  void JumpIfFar();
   void Rewind(const Checkpoint& checkpoint);
 
-  const BoundedFile& file_;
+  const RealMediaStream& stream_;
   const uint16_t number_;  // the stream's number in the file
   std::string header_;     // the single-rate header chunks and the DATA chunk's header
   RealMediaPacketWalker walker_;

@@ -2,7 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <mutex>
 
 #include "CodecHandles.h"
@@ -26,8 +30,10 @@ constexpr char kFormatWhitelist[] = "rm,asf,mov,wav,matroska";
 // No single FFmpeg allocation for an audio file needs more: a damaged RealAudio header can ask the
 // demuxer for a 2 GB de-interleaving buffer, which is then refused as unreadable.
 constexpr std::size_t kLargestAllocation = 64 * 1024 * 1024;
-// Demuxed packets a multi-rate stream is given to decode something before the next one is tried.
+// Demuxed packets a multi-rate stream is given to decode something before the next one is tried,
+// and how many streams are tried at most.
 constexpr int kTrialPackets = 64;
+constexpr int kTrialStreams = 3;
 
 struct AvFreer {
   void operator()(unsigned char* buffer) const { av_free(buffer); }
@@ -57,6 +63,8 @@ void OpenedMedia::ExtendDeadline(std::chrono::milliseconds budget) {
 int OpenedMedia::ReadBytes(void* self, uint8_t* buffer, int size) {
   auto& media = *static_cast<OpenedMedia*>(self);
   if (readHookForTests) readHookForTests();
+  // Demuxers do not all ask the interrupt callback while they search the bytes for a packet.
+  if (Interrupted(self)) return AVERROR_EXIT;
   const int got = media.bytes_->Read(buffer, size);
   if (got <= 0) return AVERROR_EOF;
   // Bytes read again (a demuxer going back and forth) are not progress; new ones are.
@@ -90,14 +98,15 @@ void OpenedMedia::CloseContext() {
   io_.reset();
 }
 
-int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
+int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget, const char* format) {
   static std::once_flag capped;
   std::call_once(capped, [] { av_max_alloc(kLargestAllocation); });
   CloseContext();
   bytes_.reset();
-  layout_ = RealMediaLayout();
+  walked_.reset();
   file_.reset();
   furthestByte_ = 0;
+  sound_ = false;
   if (!path) return AVERROR(EINVAL);
   // Something other than a regular file (a FIFO, a device, a folder) could block or never end.
   struct stat info {};
@@ -110,35 +119,67 @@ int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget) {
     file_.reset();
     return AVERROR(error);
   }
-  ExtendDeadline(budget);
-  const bool sound = layout_.Read(*file_);
-  if (sound && layout_.IsMultiRate()) return OpenMultiRate(path, budget);
-  layout_ = RealMediaLayout();
+  ExtendDeadline(budget);  // the one deadline of the whole open
+  if (format) {
+    const AVInputFormat* named = av_find_input_format(format);
+    if (!named) return AVERROR_DEMUXER_NOT_FOUND;
+    bytes_ = std::make_unique<FileBytes>(*file_);
+    return OpenContext(path, named);
+  }
+  walked_ = FindWalkedLayout(file_->Stamp());
+  if (walked_) return OpenMultiRate(path);
+  return WalkLayout() ? OpenMultiRate(path) : OpenSingleRate(path);
+}
+
+bool OpenedMedia::WalkLayout() {
+  timespec started{};
+  clock_gettime(CLOCK_REALTIME, &started);
+  auto walked = std::make_shared<WalkedLayout>();
+  // The walk reads the file at its own pace, so only the deadline ends it.
+  const std::function<bool()> stop = [this] { return std::chrono::steady_clock::now() > deadline_; };
+  sound_ = walked->layout.Read(*file_, stop);
+  if (!sound_ || !walked->layout.IsMultiRate()) return false;
+  if (!stop()) KeepWalkedLayout(file_->Stamp(), started, walked);
+  walked_ = std::move(walked);
+  return true;
+}
+
+int OpenedMedia::OpenSingleRate(const char* path) {
   // FFmpeg's own reading of a multi-rate file decodes nothing, or noise: a header too damaged to
   // find its streams in makes the file unreadable.
-  if (!sound && RealMediaLayout::NamesMultiRate(*file_)) return AVERROR_INVALIDDATA;
+  if (!sound_ && RealMediaLayout::NamesMultiRate(*file_)) return AVERROR_INVALIDDATA;
   bytes_ = std::make_unique<FileBytes>(*file_);
   return OpenContext(path);
 }
 
-int OpenedMedia::OpenMultiRate(const char* path, std::chrono::milliseconds budget) {
+int OpenedMedia::OpenMultiRate(const char* path) {
+  if (std::chrono::steady_clock::now() > deadline_) return AVERROR_EXIT;
+  const RealMediaLayout& layout = walked_->layout;
+  std::vector<std::size_t> candidates = layout.Candidates();
+  // The stream that decoded when the file was opened before is taken without a new trial.
+  const int known = walked_->decodes.load(std::memory_order_acquire);
+  const auto first = std::find(candidates.begin(), candidates.end(), static_cast<std::size_t>(known));
+  if (known >= 0 && first != candidates.end()) std::rotate(candidates.begin(), first, first + 1);
   // The best stream first; the next one when a stream cannot be opened or decodes nothing.
-  for (const std::size_t stream : layout_.Candidates()) {
-    bytes_ = std::make_unique<MultiRateView>(*file_, layout_, stream);
+  int tried = 0;
+  for (const std::size_t stream : candidates) {
+    if (tried++ == kTrialStreams || Interrupted(this)) break;
+    bytes_ = std::make_unique<MultiRateView>(*file_, layout, stream);
     furthestByte_ = 0;
-    ExtendDeadline(budget);
-    if (OpenContext(path) == 0 && DecodesSomething()) {
+    const bool decodes = static_cast<int>(stream) == known;
+    if (OpenContext(path) == 0 && (decodes || DecodesSomething())) {
+      if (decodes) return 0;
+      walked_->decodes.store(static_cast<int>(stream), std::memory_order_release);
       // Open it again, so that its reader starts at the beginning with nothing consumed.
       CloseContext();
-      bytes_->Seek(0);
+      bytes_ = std::make_unique<MultiRateView>(*file_, layout, stream);
       furthestByte_ = 0;
-      ExtendDeadline(budget);
       return OpenContext(path);
     }
     CloseContext();
   }
   bytes_.reset();
-  return AVERROR_INVALIDDATA;
+  return Interrupted(this) ? AVERROR_EXIT : AVERROR_INVALIDDATA;
 }
 
 bool OpenedMedia::DecodesSomething() {
@@ -172,7 +213,7 @@ bool OpenedMedia::DecodesSomething() {
   return false;
 }
 
-int OpenedMedia::OpenContext(const char* path) {
+int OpenedMedia::OpenContext(const char* path, const AVInputFormat* format) {
   std::unique_ptr<unsigned char, AvFreer> buffer(static_cast<unsigned char*>(av_malloc(kIoBufferSize)));
   if (!buffer) return AVERROR(ENOMEM);
   io_.reset(avio_alloc_context(buffer.get(), kIoBufferSize, 0, this, &OpenedMedia::ReadBytes, nullptr,
@@ -189,7 +230,7 @@ int OpenedMedia::OpenContext(const char* path) {
   context->max_analyze_duration = kAnalyzeDurationMicroseconds;
   // A packet the demuxer knows to be cut or damaged is dropped rather than decoded into noise.
   context->flags |= AVFMT_FLAG_DISCARD_CORRUPT;
-  context->format_whitelist = av_strdup(kFormatWhitelist);
+  context->format_whitelist = av_strdup(format ? format->name : kFormatWhitelist);
   // Nothing but this AVIOContext is read: no protocol may open a network address or another file.
   context->protocol_whitelist = av_strdup("file");
   if (!context->format_whitelist || !context->protocol_whitelist) {
@@ -197,7 +238,7 @@ int OpenedMedia::OpenContext(const char* path) {
     return AVERROR(ENOMEM);
   }
   // The path only names the file (its extension helps the format guess); the bytes come from pb.
-  const int result = avformat_open_input(&context, path, nullptr, nullptr);
+  const int result = avformat_open_input(&context, path, format, nullptr);
   if (result < 0) return result;  // avformat_open_input freed the context
   context_.reset(context);
   return 0;

@@ -4,13 +4,15 @@
 // its own AVIOContext; only demuxers that read nothing but that one file are allowed. A multi-rate
 // RealMedia file is handed over as its best decodable stream alone, in the single-rate layout.
 // Every blocking libavformat call is interrupted when no new byte has arrived for a while, or at a
-// hard deadline, so a hostile file can never hang it while a slow disk still gets its time.
+// hard deadline, so a hostile file can never hang it while a slow disk still gets its time. The whole
+// of an open (a multi-rate file's walk and its candidate streams included) has one deadline. Any
+// thread may open files; one OpenedMedia is used by one thread at a time.
 #include <chrono>
 #include <memory>
 
 #include "BoundedFile.h"
 #include "MediaBytes.h"
-#include "RealMediaLayout.h"
+#include "WalkedLayouts.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -39,16 +41,19 @@ class OpenedMedia {
   OpenedMedia(const OpenedMedia&) = delete;  // libavformat keeps this object's address
   OpenedMedia& operator=(const OpenedMedia&) = delete;
 
-  // Opens a regular file and reads its header. 0 on success; kNotARegularFile; or a negative FFmpeg
-  // error (AVERROR(ENOENT) for a missing file, AVERROR_EXIT when the file stalled or the deadline
-  // passed, ...).
-  int Open(const char* path, std::chrono::milliseconds budget = kDefaultBudget);
-  // Reads packets to learn the streams' parameters; 0 or a negative FFmpeg error (AVERROR_EXIT when
-  // the file stalled or the deadline passed).
+  // Opens a regular file and reads its header, all within budget. 0 on success; kNotARegularFile; or a
+  // negative FFmpeg error (AVERROR(ENOENT) for a missing file, AVERROR_EXIT when the file stalled or the
+  // deadline passed, ...). format names the one demuxer to use (such as "mp3"); null lets the file's
+  // content choose among the media containers the program reads.
+  int Open(const char* path, std::chrono::milliseconds budget = kDefaultBudget, const char* format = nullptr);
+  // Reads packets to learn the streams' parameters, within what is left of the open's budget; 0 or a
+  // negative FFmpeg error (AVERROR_EXIT when the file stalled or the deadline passed).
   int FindStreamInfo();
   // Gives the following calls (reading packets, seeking) budget from now, and a fresh stall limit.
   void ExtendDeadline(std::chrono::milliseconds budget);
   AVFormatContext* Context() const { return context_.get(); }
+  // The bytes read from the file since it was opened, whatever read them.
+  uint64_t FileBytesRead() const { return file_ ? file_->BytesRead() : 0; }
 
   // Tests only: called at the start of every read of the file's bytes (to stand for a slow disk).
   static void (*readHookForTests)();
@@ -57,16 +62,19 @@ class OpenedMedia {
   static int Interrupted(void* self);
   static int ReadBytes(void* self, uint8_t* buffer, int size);
   static int64_t SeekBytes(void* self, int64_t offset, int whence);
-  int OpenContext(const char* path);
-  int OpenMultiRate(const char* path, std::chrono::milliseconds budget);
+  int OpenContext(const char* path, const AVInputFormat* format = nullptr);
+  bool WalkLayout();  // true for a multi-rate file, whose layout walked_ then holds
+  int OpenMultiRate(const char* path);
+  int OpenSingleRate(const char* path);
   bool DecodesSomething();
   void CloseContext();
 
   std::chrono::steady_clock::time_point deadline_{};
   std::chrono::steady_clock::time_point lastProgress_{};
   int64_t furthestByte_ = 0;  // the furthest position read so far: reading beyond it is progress
+  bool sound_ = false;        // the file's RealMedia header is sound
   std::unique_ptr<BoundedFile> file_;
-  RealMediaLayout layout_;
+  std::shared_ptr<WalkedLayout> walked_;  // a multi-rate file's layout, shared with later opens of it
   std::unique_ptr<MediaBytes> bytes_;
   IoContextPtr io_;
   FormatContextPtr context_;  // declared last: closed while everything it reads through still exists

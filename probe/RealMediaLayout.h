@@ -2,26 +2,13 @@
 // The header chunks and the data packets of a RealMedia file, read with a bound on every size and
 // count: what is needed to present one stream of a multi-rate file as an ordinary single-rate file.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "BoundedFile.h"
-
-// One stream header (MDPR), with what the walk over the packets found of that stream.
-struct RealMediaStream {
-  uint16_t number = 0;
-  uint32_t maxBitrate = 0, avgBitrate = 0, maxPacket = 0, avgPacket = 0;
-  uint32_t startTime = 0, preroll = 0, duration = 0;  // milliseconds
-  std::string description, mime;
-  std::string specific;  // the type-specific data, as the file holds it
-  // From the RealAudio header in the type-specific data; empty and 0 when it holds none.
-  std::string fourcc;
-  uint32_t sampleRate = 0;
-  uint16_t channels = 0;
-  uint64_t packets = 0;
-  uint64_t payloadBytes = 0;
-  uint32_t lastTimestamp = 0;
-};
+#include "FileWindow.h"
+#include "RealMediaHeader.h"
 
 // The packet bytes of one DATA chunk: [begin, end) in the file.
 struct RealMediaDataChunk {
@@ -35,39 +22,95 @@ struct RealMediaPacket {
   uint32_t timestamp = 0;
   uint16_t rule = 0;  // header version 1: the ASM rule number
   uint8_t flags = 0;  // header version 0: the packet flags
-  uint32_t HeaderSize() const { return version == 0 ? 12 : 13; }
+  uint32_t HeaderSize() const;
+  uint32_t PayloadSize() const { return length - HeaderSize(); }
 };
 
-// Steps through the packets of a chain of DATA chunks; a packet that is not sound (unknown header
-// version, a length below its header or past its chunk) ends that chunk.
+class RealMediaLayout;
+
+// Steps through the packets of a chain of DATA chunks, empty packets (no payload) stepped over.
+// After a packet header that cannot be stepped through (unknown header version, a length below its
+// header or past its chunk), or one whose length leads to no header while a plausible one lies inside
+// it, it goes on at the next plausible header of a declared stream, so damage costs about one packet;
+// without one near enough, the rest of that chunk is given up.
 class RealMediaPacketWalker {
  public:
   struct State {
     std::size_t chunk = 0;
     uint64_t at = 0;
+    bool operator==(const State& other) const { return chunk == other.chunk && at == other.at; }
   };
-  RealMediaPacketWalker(const BoundedFile& file, const std::vector<RealMediaDataChunk>& chunks)
-      : file_(file), chunks_(chunks) {}
+  RealMediaPacketWalker(const BoundedFile& file, const RealMediaLayout& layout);
   bool Next(RealMediaPacket& packet);
   State Save() const { return state_; }
   void Restore(State state) { state_ = state; }
+  // The bytes of the file the walker has stepped through so far (headers, other streams, damage).
+  uint64_t Walked() const { return walked_; }
+  // The buffer the walker reads the file through, for reading the bodies of its packets.
+  FileWindow& Window() { return window_; }
+  // stop is asked every so many headers; a true answer ends the walk as if the data ended there.
+  void StopWhen(const std::function<bool()>* stop) { stop_ = stop; }
 
  private:
-  const BoundedFile& file_;
-  const std::vector<RealMediaDataChunk>& chunks_;
+  enum class Header { Sound, Empty, Unsound, End };
+  Header Parse(const RealMediaDataChunk& chunk, uint64_t at, RealMediaPacket& packet);
+  bool Plausible(const RealMediaDataChunk& chunk, uint64_t at);
+  bool SoundAt(const RealMediaDataChunk& chunk, uint64_t at);
+  // Goes on at the first plausible header in [from, limit); false when there is none.
+  bool Resynchronise(const RealMediaDataChunk& chunk, uint64_t from, uint64_t limit);
+
+  const RealMediaLayout& layout_;
+  FileWindow window_;
   State state_;
+  uint64_t walked_ = 0;
+  const std::function<bool()>* stop_ = nullptr;
+  uint64_t sinceStopCheck_ = 0;
 };
+
+// Where the walk found a long run of other data before a stream's next packet: a walker that stands
+// at from goes on at to, which finds that packet at once.
+struct RealMediaJump {
+  RealMediaPacketWalker::State from, to;
+};
+
+// One stream header (MDPR), with what the walk over the packets found of that stream.
+struct RealMediaStream {
+  uint16_t number = 0;
+  uint32_t maxBitrate = 0, avgBitrate = 0, maxPacket = 0, avgPacket = 0;
+  uint32_t startTime = 0, preroll = 0, duration = 0;  // milliseconds
+  std::string description, mime;
+  std::string specific;  // the type-specific data, as the file holds it (kept for physical streams)
+  // From the RealAudio header in the type-specific data; empty and 0 when it holds none.
+  std::string fourcc, interleaver;
+  uint32_t sampleRate = 0;
+  uint16_t channels = 0;
+  uint16_t blockPackets = 0;  // packets in one interleaving block (versions 4 and 5)
+  // Packets with a payload, their payload bytes, and the span of their timestamps (milliseconds)
+  // leaving out a timestamp far beyond its neighbours.
+  uint64_t packets = 0;
+  uint64_t blockStarts = 0;  // the packets marked as the start of an interleaving block
+  uint64_t payloadBytes = 0;
+  uint32_t firstTimestamp = 0, lastTimestamp = 0;
+  std::vector<RealMediaJump> jumps;  // in file order
+};
+
+// Whether a packet's payload has the shape its stream's interleaver gives every packet (vbrf and vbrs:
+// a table of access unit lengths that add up to the payload), so that a packet of another stream that damage
+// has renumbered is not handed to the decoder, which it would put out of step for many seconds.
+bool PayloadFits(const RealMediaStream& stream, RealMediaPacketWalker& walker, const RealMediaPacket& packet);
 
 class RealMediaLayout {
  public:
-  // Reads the header chunks and the DATA chain, and for a multi-rate file walks its packets.
-  // False when the file is not a sound RealMedia file up to its first DATA chunk.
-  bool Read(const BoundedFile& file);
+  // Reads the header chunks and the DATA chain, and for a multi-rate file walks its packets, once;
+  // stop is asked now and then during the walk, and a true answer ends it (the layout is then
+  // incomplete). False when the file is not a sound RealMedia file up to its first DATA chunk.
+  bool Read(const BoundedFile& file, const std::function<bool()>& stop = {});
   // Several encodings of one sound, each in a physical stream of its own.
   bool IsMultiRate() const;
   // The start of a RealMedia file names a multi-rate stream, whether or not its header is sound.
   static bool NamesMultiRate(const BoundedFile& file);
-  // Indexes into Streams() of the physical streams this FFmpeg can decode, best average bitrate first.
+  // Indexes into Streams() of the physical streams this FFmpeg can decode and that cover most of the
+  // file (against the stream whose packets reach furthest), best average bitrate first.
   std::vector<std::size_t> Candidates() const;
 
   const std::vector<RealMediaStream>& Streams() const { return streams_; }
@@ -76,19 +119,24 @@ class RealMediaLayout {
   uint32_t PropDuration() const { return propDuration_; }
   uint32_t PropPreroll() const { return propPreroll_; }
   uint16_t PropFlags() const { return propFlags_; }
-  // The CONT chunk as the file holds it; empty when it has none or it is not sound.
-  const std::string& Content() const { return content_; }
+  // The texts of the CONT chunk, the complete ones; HasContent() false when the file has none.
+  bool HasContent() const { return hasContent_; }
+  const RealMediaContent& Content() const { return content_; }
   // The stream header for a packet's stream number; -1 when no header declares it.
   int StreamIndex(uint16_t number) const;
+  bool Declares(uint16_t number) const { return indexOf_[number] >= 0; }
 
  private:
   bool ReadHeaderChunks(const BoundedFile& file, uint64_t& firstData);
   void ReadDataChain(const BoundedFile& file, uint64_t firstData);
-  void CountPackets(const BoundedFile& file);
+  void WalkPackets(const BoundedFile& file, const std::function<bool()>& stop);
+  bool Covers(const RealMediaStream& stream, const RealMediaStream& longest) const;
 
   std::vector<RealMediaStream> streams_;
+  std::vector<int16_t> indexOf_ = std::vector<int16_t>(65536, -1);  // the first header of each number
   std::vector<RealMediaDataChunk> data_;
-  std::string content_;
+  RealMediaContent content_;
+  bool hasContent_ = false;
   uint32_t propDuration_ = 0, propPreroll_ = 0;
   uint16_t propFlags_ = 0;
 };

@@ -80,6 +80,32 @@ TEST_F(MultiRateConversion, ABestStreamThatDecodesNothingGivesWayToTheNext) {
   ExpectConvertsLike(merged, next, ToneSource::Aac);
 }
 
+TEST_F(MultiRateConversion, AStreamCoveringLittleOfTheFileIsPassedOver) {
+  // A packet or two of the top bitrate beside a whole stream of a lower one.
+  const std::string whole = Source(ToneSource::Ac3Low);
+  const std::string merged = Folder() + "/merged.rm";
+  WriteWholeFile(merged, MergeToMultiRate({MakeToneSource(Folder(), ToneSource::Ac3High, 0.03), whole}));
+  ExpectConvertsLike(merged, whole, ToneSource::Ac3Low);
+}
+
+TEST_F(MultiRateConversion, EmptyPacketsInARealFileChangeNothing) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "multirate-cook.ra");
+  // An empty packet (its length that of its header) after every third packet.
+  const std::string copy = Folder() + "/empty-packets.ra";
+  WriteWholeFile(copy, EditPackets(ReadWholeFile(sample), [](const std::string& packet, std::size_t k) {
+                   std::string empty = packet.substr(0, 13);
+                   empty[2] = 0;
+                   empty[3] = 13;
+                   return k % 3 == 2 ? packet + empty : packet;
+                 }));
+  const std::string copyMp3 = Folder() + "/copy.mp3", ownMp3 = Folder() + "/own.mp3";
+  ASSERT_TRUE(ConvertWithDX9(copy, copyMp3, {}).done);
+  ASSERT_TRUE(ConvertWithDX9(sample, ownMp3, {}).done);
+  const DecodedMedia fromCopy = DecodeMedia(copyMp3), own = DecodeMedia(ownMp3);
+  EXPECT_NEAR(fromCopy.DecodedSeconds(), own.DecodedSeconds(), 0.2);
+  EXPECT_GT(LoudnessCorrelation(fromCopy, own), 0.98);
+}
+
 // The bytes ReadBlock delivers from the reader's position to the end.
 uint64_t BytesToEnd(TAudioFileReader& reader) {
   std::vector<char> block(32768);

@@ -21,6 +21,7 @@ extern "C" {
 #include "audio/AudioFileRead.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
+#include "tests/probe/MediaEditing.h"
 #include "tests/probe/ProbeRun.h"
 #include "tests/support/MultiRateMaker.h"
 #include "tests/support/TestEnvironment.h"
@@ -211,6 +212,72 @@ TEST(MultiRateDamaged, EveryVariantIsReadAsFarAsSoundOrRefused) {
               counts[0], counts[1], counts[2]);
   // The damage leaves many variants sound enough to read: the reading is not simply refused.
   EXPECT_GT(counts[int(Outcome::Audio)], 100);
+}
+
+uint32_t BE(const std::string& bytes, std::size_t at, int width) {
+  uint32_t value = 0;
+  for (int k = 0; k < width; ++k) value = value << 8 | uint8_t(bytes.at(at + k));
+  return value;
+}
+
+// Where the k-th packet of a stream starts, in a chain of DATA chunks.
+std::size_t StreamPacket(const std::string& bytes, int stream, int k) {
+  for (std::size_t data = RmChunks(bytes).back().offset; data > 0; data = BE(bytes, data + 14, 4)) {
+    for (std::size_t at = data + 18; at < data + BE(bytes, data + 4, 4); at += BE(bytes, at + 2, 2)) {
+      if (int(BE(bytes, at + 4, 2)) == stream && k-- == 0) return at;
+    }
+  }
+  return 0;
+}
+
+// Damage found in real files that costs them nothing but the damaged packet: the probe takes the
+// file with its playing time and best stream, and the reader gives all of its music.
+TEST(MultiRateDamaged, ARealFileKeepsItsAudioAndPlayingTime) {
+  TOLVANE_REQUIRE_SAMPLE(cookFile, "multirate-cook.ra");
+  TOLVANE_REQUIRE_SAMPLE(aacFile, "multirate-aac.ra");
+  std::string cook = ReadWholeFile(cookFile);
+  const std::string aac = ReadWholeFile(aacFile);
+  std::size_t cont = 0;
+  for (const RmChunk& chunk : RmChunks(cook)) {
+    if (chunk.id == "MDPR") PutBE(cook, chunk.offset + 36, 0, 4);  // no stated playing time
+    if (chunk.id == "CONT") cont = chunk.offset;
+  }
+  const struct {
+    const char* name;
+    const std::string& bytes;
+    std::size_t at;
+    uint32_t value;
+    int width, sampleRate;
+  } damages[] = {
+      {"a packet header's version", cook, StreamPacket(cook, 1, 1), 0xFFFF, 2, 44100},
+      {"a packet header's length", cook, StreamPacket(cook, 1, 500) + 2, 0xFFFF, 2, 44100},
+      {"a packet timestamp far ahead", cook, StreamPacket(cook, 1, 900) + 6, 4294867000u, 4, 44100},
+      {"the title length", cook, cont + 10, 0xFFFF, 2, 44100},
+      // The best stream's interleaving block height 1 (16 in its packets): the other stream, not noise.
+      {"the block height", cook, cook.find(".ra\xFD", cook.find(".ra\xFD") + 1) + 40, 1, 2, 22050},
+      // A packet of the cook stream numbered as the AAC stream, which it would put out of step.
+      {"a packet of another stream", aac, StreamPacket(aac, 0, 1) + 4, 1, 2, 32000},
+  };
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/damaged.ra";
+  DefaultSettings = TDefaultSettings();
+  for (const auto& damage : damages) {
+    std::string bytes = damage.bytes;
+    PutBE(bytes, damage.at, damage.value, damage.width);
+    WriteWholeFile(path, bytes);
+    if (RunProbe(path) != 0) {
+      ADD_FAILURE() << damage.name << ": refused";
+      continue;
+    }
+    EXPECT_NEAR(CurrentTask.Duration / 1e7, 208, 3) << damage.name;
+    EXPECT_EQ(CurrentTask.SourceSampleRate, damage.sampleRate) << damage.name << ": not the best stream";
+    TAudioFileReader reader(path);
+    std::vector<char> block(32768);
+    uint64_t total = 0;
+    while (const uint32_t got = reader.ReadBlock(block.data(), uint32_t(block.size()))) total += got;
+    const int frameBytes = (reader.MonoSource() ? 1 : 2) * (reader.ByteSource() ? 1 : 2);
+    EXPECT_GT(double(total) / frameBytes / reader.StreamFormat().nSamplesPerSec, 205) << damage.name;
+  }
 }
 
 }  // namespace

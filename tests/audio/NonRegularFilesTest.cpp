@@ -1,6 +1,7 @@
 // A FIFO, a folder or a device given as the source is refused at once with a clear error, by the PCM
 // reader and the decoding input alike; before, opening a FIFO waited for a writer forever. The same
-// holds for the sink's output file, and the sink removes only the very file it created.
+// holds for the sink's output file and the check that it plays, and the sink removes only the very
+// file it created.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -20,6 +21,7 @@
 
 #include "audio/AudioFileRead.h"
 #include "audio/FileStream.h"
+#include "audio/PlayableMp3.h"
 #include "audio/Snd_DX9.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -129,15 +131,26 @@ TEST(CreatedFile, IsRemovedOnlyWhileThePathStillNamesIt) {
   WriteWholeFile(path, "another program's file");
   EXPECT_FALSE(RemoveIfSameFile(path, created));
   EXPECT_EQ(ReadWholeFile(path), "another program's file");
-  // A link to the created file is not the file itself.
-  ASSERT_EQ(std::remove(path.c_str()), 0);
-  ASSERT_EQ(symlink((path + ".old").c_str(), path.c_str()), 0);
-  EXPECT_FALSE(RemoveIfSameFile(path, created));
+  // A link to another file leaves both; a link to the created file, as the sink wrote through it,
+  // removes that file and leaves the link.
+  EXPECT_EQ(symlink(path.c_str(), (path + ".link").c_str()), 0);
+  EXPECT_FALSE(RemoveIfSameFile(path + ".link", created));
   ASSERT_EQ(std::remove(path.c_str()), 0);
   ASSERT_EQ(std::rename((path + ".old").c_str(), path.c_str()), 0);
-  EXPECT_TRUE(RemoveIfSameFile(path, created));
+  EXPECT_TRUE(RemoveIfSameFile(path + ".link", created));
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(path + ".link")).isSymLink());
   EXPECT_FALSE(RemoveIfSameFile("/dev/null", created));
+}
+
+TEST(PlayableCheck, RefusesAFifoAtOnce) {
+  QTemporaryDir dir;
+  const std::string fifo = dir.filePath("out.mp3").toStdString();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  bool playable = true;
+  int32_t code = 0;
+  ErrorWithWatchdog([&] { playable = IsPlayableMp3(fifo); }, code);
+  EXPECT_FALSE(playable);
 }
 
 TEST(MissingFile, IsReportedWithTheSystemsReason) {

@@ -1,4 +1,5 @@
-// The reader's position is read by the main thread while a worker reads the stream.
+// The reader's position is read by the main thread while a worker reads the stream; readers of one
+// multi-rate file opened on several threads at once share its walked layout.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -28,4 +29,19 @@ TEST(ReaderThreads, PositionReadWhileAnotherThreadDecodes) {
   worker.join();
   EXPECT_FALSE(went_backwards);
   EXPECT_NEAR(reader.StreamPosition(), reader.StreamDuration(), 300000);
+}
+
+TEST(ReaderThreads, OneMultiRateFileOpenedOnSeveralThreadsAtOnce) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "multirate-cook.ra");
+  std::atomic<int> best{0};
+  std::vector<std::thread> threads;
+  for (int k = 0; k < 4; ++k) {
+    threads.emplace_back([&] {
+      TAudioFileReader reader(sample);
+      std::vector<uint8_t> block(32768);
+      if (reader.ReadBlock(block.data(), 32768) > 0 && reader.StreamFormat().nSamplesPerSec == 44100) ++best;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(best.load(), 4);
 }

@@ -21,4 +21,5 @@ tolvane_add_test(MultiRateConversionTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/Multi
                  LIBS tolvane_decoding_conversion Qt6::Core THREADED TIMEOUT 600)
 # Hundreds of damaged multi-rate files through the probe and the reader (the watchdog is its only thread).
 tolvane_add_test(MultiRateDamagedTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/MultiRateDamagedTest.cpp
+                 ${PROJECT_SOURCE_DIR}/tests/probe/MediaEditing.cpp
                  LIBS tolvane_audio Qt6::Core TIMEOUT 900)

@@ -92,6 +92,27 @@ TEST_F(MultiRateProbe, APlaylistThatNamesAnotherFileIsUnreadable) {
   EXPECT_LT(media.Open(playlist.c_str()), 0);
 }
 
+// 256 stream headers, far more empty packets of no declared stream than a real file holds, then one
+// undecodable packet a stream: refused after reading little more than the file once, and a second
+// open of the unchanged file walks none of its packets again.
+TEST_F(MultiRateProbe, AHostileFileIsRefusedAfterReadingItAboutOnce) {
+  for (const uint64_t empty : {uint64_t{10} << 20, uint64_t{100} << 20}) {
+    const std::string path = Folder() + "/hostile.rm";
+    const std::string bytes = ManyStreamsBehindEmptyPackets(256, empty);
+    WriteWholeFile(path, bytes);
+    const uint64_t size = bytes.size();
+    // A layout is kept only for a file whose last change is a moment old.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    OpenedMedia media;
+    EXPECT_EQ(media.Open(path.c_str()), AVERROR_INVALIDDATA);
+    EXPECT_GE(media.FileBytesRead(), size);
+    EXPECT_LT(media.FileBytesRead(), size + (4u << 20)) << empty;
+    EXPECT_EQ(media.Open(path.c_str()), AVERROR_INVALIDDATA);
+    EXPECT_LT(media.FileBytesRead(), 1u << 20) << empty;
+    EXPECT_EQ(RunProbe(path), 1);
+  }
+}
+
 // A disk that takes its time, as a sleeping USB disk does: the first read waits 8 seconds, longer than
 // a budget for the whole open would allow, but then the bytes come.
 std::atomic<int> slowReads{0};

@@ -12,6 +12,7 @@ extern "C" {
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <numeric>
 
 namespace {
 
@@ -166,4 +167,35 @@ double DominantFrequency(const std::vector<float>& samples, int sampleRate, doub
     if (denominator != 0) offset = 0.5 * (a - c) / denominator;
   }
   return (double(best) + offset) * sampleRate / double(n);
+}
+
+namespace {
+
+std::vector<double> Loudness(const DecodedMedia& media) {
+  std::vector<double> windows;
+  const std::size_t window = std::size_t(std::max(media.sampleRate / 10, 1));
+  const std::size_t frames = media.samples.empty() ? 0 : media.samples[0].size();
+  for (std::size_t start = 0; start + window <= frames; start += window) {
+    double energy = 0;
+    for (const std::vector<float>& channel : media.samples)
+      for (std::size_t i = start; i < start + window; ++i) energy += double(channel[i]) * channel[i];
+    windows.push_back(std::sqrt(energy / double(window * media.samples.size())));
+  }
+  return windows;
+}
+
+}  // namespace
+
+double LoudnessCorrelation(const DecodedMedia& a, const DecodedMedia& b) {
+  std::vector<double> x = Loudness(a), y = Loudness(b);
+  const std::size_t n = std::min(x.size(), y.size());
+  x.resize(n);
+  y.resize(n);
+  for (std::vector<double>* v : {&x, &y}) {
+    const double mean = std::accumulate(v->begin(), v->end(), 0.0) / double(std::max<std::size_t>(n, 1));
+    for (double& value : *v) value -= mean;
+  }
+  const double xx = std::inner_product(x.begin(), x.end(), x.begin(), 0.0);
+  const double yy = std::inner_product(y.begin(), y.end(), y.begin(), 0.0);
+  return xx > 0 && yy > 0 ? std::inner_product(x.begin(), x.end(), y.begin(), 0.0) / std::sqrt(xx * yy) : 0;
 }

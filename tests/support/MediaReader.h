@@ -28,3 +28,7 @@ DecodedMedia DecodeMedia(const std::string& path);
 // The strongest frequency (Hz) of a stretch of samples, found with an FFT and a Hann window;
 // skipSeconds leaves out the encoder's start-up.
 double DominantFrequency(const std::vector<float>& samples, int sampleRate, double skipSeconds = 0.1);
+
+// How well two decodings follow the same music: the correlation (-1..1) of their loudness over time,
+// the mean of the channels in windows of a tenth of a second, over the length of the shorter one.
+double LoudnessCorrelation(const DecodedMedia& a, const DecodedMedia& b);

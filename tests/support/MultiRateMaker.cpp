@@ -86,6 +86,17 @@ std::string Chunk(const char* id, const std::string& body) {
   return chunk + body;
 }
 
+// The 18 bytes that start the .RMF chunk (size, version, file version, header count) and a DATA chunk
+// (size, version, packet count, next DATA chunk).
+std::string ChunkStart(const char* id, uint64_t size, uint64_t second, uint64_t third) {
+  std::string start(id, 4);
+  Put(start, size, 4);
+  Put(start, 0, 2);
+  Put(start, second, 4);
+  Put(start, third, 4);
+  return start;
+}
+
 std::string StreamHeader(uint16_t number, const uint32_t (&fields)[7], const std::string& description,
                          const std::string& mime, const std::string& specific) {
   std::string body;
@@ -152,11 +163,7 @@ std::string MergeToMultiRate(const std::vector<std::string>& sources, MultiRateM
   }
 
   std::string header;
-  Put(header, 0x2E524D46, 4);
-  Put(header, 18, 4);
-  Put(header, 0, 2);
-  Put(header, 0, 4);
-  Put(header, 4 + count, 4);
+  header += ChunkStart(".RMF", 18, 0, 4 + count);
 
   uint32_t maxBitrate = 0, packets = 0, maxPacket = 0;
   for (const SourceStream& stream : streams) {
@@ -207,11 +214,7 @@ std::string MergeToMultiRate(const std::vector<std::string>& sources, MultiRateM
     layout.chunkStarts.push_back(dataAt);
     layout.dataStarts.push_back(dataAt);
     PatchBE(out, logicalSpecificAt + dataOffsetsAt + 4u * k, static_cast<uint32_t>(dataAt), 4);
-    out += "DATA";
-    Put(out, 0, 4);  // size, patched below
-    Put(out, 0, 2);
-    Put(out, streams[k].packets.size(), 4);
-    Put(out, 0, 4);  // next DATA chunk, patched below
+    out += ChunkStart("DATA", 0, streams[k].packets.size(), 0);  // size and next DATA chunk patched below
     for (const SourcePacket& packet : streams[k].packets) {
       layout.packetStarts.push_back(out.size());
       Put(out, 1, 2);
@@ -285,4 +288,68 @@ std::string MakeToneSource(const std::string& folder, ToneSource source, double 
   arguments.insert(arguments.end(), recipe.codec.begin(), recipe.codec.end());
   arguments.push_back(path);
   return RunFfmpeg(arguments) ? path : std::string();
+}
+
+std::string EditPackets(const std::string& bytes, const PacketEdit& edit) {
+  std::size_t at = 0;
+  while (at + 10 <= bytes.size() && bytes.compare(at, 4, "DATA") != 0) {
+    const uint32_t size = GetBE(bytes, at + 4, 4);
+    if (size < 10) return {};
+    at += size;
+  }
+  if (at + 18 > bytes.size()) return {};
+  std::string out = bytes.substr(0, at);
+  std::size_t index = 0, previous = 0;
+  for (bool first = true; at + 18 <= bytes.size() && bytes.compare(at, 4, "DATA") == 0; first = false) {
+    const std::size_t end = std::min<std::size_t>(bytes.size(), at + GetBE(bytes, at + 4, 4));
+    const std::size_t next = GetBE(bytes, at + 14, 4);
+    if (!first) PatchBE(out, previous + 14, static_cast<uint32_t>(out.size()), 4);
+    previous = out.size();
+    std::string body;
+    uint32_t count = 0;
+    for (std::size_t p = at + 18; p + 12 <= end;) {
+      const uint32_t length = GetBE(bytes, p + 2, 2);
+      if (GetBE(bytes, p, 2) > 1 || length < 12 || p + length > end) break;
+      const std::string edited = edit(bytes.substr(p, length), index++);
+      for (std::size_t q = 0; q + 4 <= edited.size() && GetBE(edited, q + 2, 2) >= 12;
+           q += GetBE(edited, q + 2, 2))
+        ++count;
+      body += edited;
+      p += length;
+    }
+    out += ChunkStart("DATA", 18 + body.size(), count, 0) + body;
+    if (next <= at || next >= bytes.size()) break;
+    at = next;
+  }
+  return out;
+}
+
+std::string ManyStreamsBehindEmptyPackets(std::size_t streams, uint64_t emptyBytes) {
+  // RealAudio 14.4: version 3, its header size, fields (bytes per minute 1800), four empty texts, the
+  // codec's letters.
+  const std::string ra(".ra\xFD\0\x03\0\x18\0\0\0\0\0\0\0\0\x07\x08\0\0\0\0\0\0\0\0\0\x04lpcJ", 32);
+  std::string headers;
+  for (std::size_t k = 0; k < streams; ++k) {
+    const uint32_t fields[7] = {8000, 8000, 20, 20, 0, 0, 0};
+    headers += StreamHeader(static_cast<uint16_t>(k), fields, "", "audio/x-pn-multirate-realaudio", ra);
+  }
+  std::string prop;
+  for (const uint32_t field : {8000u, 8000u, 20u, 20u, 0u, 0u, 0u, 0u}) Put(prop, field, 4);
+  Put(prop, 18 + 50 + headers.size(), 4);  // the DATA chunk
+  Put(prop, streams, 2);
+  Put(prop, 0, 2);
+  std::string out = ChunkStart(".RMF", 18, 0, streams + 2) + Chunk("PROP", prop) + headers;
+  std::string empty;
+  for (const uint32_t field : {0u, 12u, 999u}) Put(empty, field, 2);
+  empty += std::string(6, '\0');
+  const uint64_t count = emptyBytes / empty.size();
+  const uint64_t dataSize = 18 + count * empty.size() + streams * 17;
+  out += ChunkStart("DATA", dataSize, count + streams, 0);
+  out.reserve(out.size() + dataSize);
+  for (uint64_t k = 0; k < count; ++k) out += empty;
+  for (std::size_t k = 0; k < streams; ++k) {
+    for (const uint32_t field : {0u, 17u, static_cast<uint32_t>(k), 0u, 0u, 2u}) Put(out, field, 2);
+    out += "\x11\x22\x33\x44\x55";
+  }
+  return out;
 }

@@ -6,6 +6,7 @@
 // physical stream, chained by their next-header offsets, with packets in header version 1: flags 3
 // on every packet and the ASM rule number marking block starts (even rule).
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,15 @@ int ToneFrequency(ToneSource source);
 bool RunFfmpeg(const std::vector<std::string>& arguments);
 // Makes the source with the ffmpeg tool in folder; its path, or empty when the tool failed.
 std::string MakeToneSource(const std::string& folder, ToneSource source, double seconds);
+
+// A RealMedia file's bytes with every packet of its DATA chain replaced by what edit makes of it (the
+// packet's bytes and its index in the chain): nothing, itself, changed bytes or more packets. The DATA
+// chunks' sizes, packet counts and next offsets follow; what follows the last DATA chunk is dropped.
+// Empty when the bytes hold no DATA chunk after a sound header.
+using PacketEdit = std::function<std::string(const std::string& packet, std::size_t index)>;
+std::string EditPackets(const std::string& bytes, const PacketEdit& edit);
+
+// A hostile multi-rate file: streams RealAudio 14.4 stream headers with sound version-3 headers, then
+// emptyBytes of 12-byte empty packets of a stream no header declares, then one 5-byte packet (too short
+// to decode) of each stream.
+std::string ManyStreamsBehindEmptyPackets(std::size_t streams, uint64_t emptyBytes);

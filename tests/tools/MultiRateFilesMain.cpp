@@ -2,6 +2,8 @@
 //   tolvane-multirate merge OUT.rm SINGLE.rm...  merges single-rate files into one multi-rate file
 //   tolvane-multirate single IN OUT.rm           writes the stream the opener chooses in a multi-rate
 //                                                file as the single-rate file it presents to FFmpeg
+//   tolvane-multirate hostile OUT.rm STREAMS MB  writes STREAMS RealAudio 14.4 stream headers, MB
+//                                                megabytes of empty packets, one short packet a stream
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,6 +34,10 @@ int Single(const char* in, const char* out) {
 int main(int argc, char** argv) {
   const std::string verb = argc > 1 ? argv[1] : "";
   if (verb == "single" && argc == 4) return Single(argv[2], argv[3]);
+  if (verb == "hostile" && argc == 5) {
+    WriteWholeFile(argv[2], ManyStreamsBehindEmptyPackets(std::stoul(argv[3]), std::stoull(argv[4]) << 20));
+    return 0;
+  }
   if (verb == "merge" && argc >= 4) {
     const std::string bytes = MergeToMultiRate(std::vector<std::string>(argv + 3, argv + argc));
     if (bytes.empty()) {
@@ -41,6 +47,8 @@ int main(int argc, char** argv) {
     WriteWholeFile(argv[2], bytes);
     return 0;
   }
-  std::fprintf(stderr, "usage: tolvane-multirate merge OUT.rm SINGLE.rm... | single IN OUT.rm\n");
+  std::fprintf(
+      stderr,
+      "usage: tolvane-multirate merge OUT.rm SINGLE.rm... | single IN OUT.rm | hostile OUT.rm STREAMS MB\n");
   return 2;
 }
