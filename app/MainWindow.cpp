@@ -25,6 +25,7 @@
 
 #include "convert/prg.h"
 #include "core/Exception.h"
+#include "core/FolderWalk.h"
 #include "core/OutputName.h"
 #include "core/Profile.h"
 #include "core/Settings.h"
@@ -77,16 +78,8 @@ QStringList TmainFrm::NameFilters(const std::string& openFilter) {
 }
 
 QStringList TmainFrm::DropExtensions(const std::string& openFilter) {
-  std::vector<std::string> pieces;
-  SplitText(openFilter, "|", pieces);
-  if (pieces.size() < 2) return {};
-  // The first pair's patterns without their "*": ".rm;.rma;.ra;.rmvb".
-  std::vector<std::string> extensions;
-  SplitText(ReplaceAll(pieces[1], "*", ""), ";", extensions);
   QStringList result;
-  for (const std::string& extension : extensions) {
-    if (!extension.empty()) result << Q(extension);
-  }
+  for (const std::string& extension : FilterExtensions(openFilter)) result << Q(extension);
   return result;
 }
 

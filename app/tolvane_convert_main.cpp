@@ -25,6 +25,7 @@ extern "C" {
 #include "convert/BatchPlan.h"
 #include "convert/BatchReport.h"
 #include "convert/BatchRun.h"
+#include "core/FolderWalk.h"
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
@@ -110,7 +111,7 @@ int Convert(const TBatchOptions& options) {
   TDefaultSettings defaults = DefaultSettings;
   ApplyOptionsToDefaults(options, defaults);
 
-  const std::vector<TBatchJob> jobs = PlanBatch(options, RealMediaExtensions(OpenFilter));
+  const std::vector<TBatchJob> jobs = PlanBatch(options, FilterExtensions(OpenFilter));
   const int cores = CoreCount();
   const auto start = std::chrono::steady_clock::now();
   ProgressLine line(!options.Quiet);

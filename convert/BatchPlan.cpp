@@ -83,18 +83,6 @@ class Planner {
 
 }  // namespace
 
-std::vector<std::string> RealMediaExtensions(const std::string& openFilter) {
-  std::vector<std::string> pieces;
-  SplitText(openFilter, "|", pieces);
-  if (pieces.size() < 2) return {};
-  // The first pair's patterns without their "*": ".rm;.rma;.ra;.rmvb".
-  std::vector<std::string> patterns, extensions;
-  SplitText(ReplaceAll(pieces[1], "*", ""), ";", patterns);
-  for (const std::string& extension : patterns)
-    if (!extension.empty()) extensions.push_back(extension);
-  return extensions;
-}
-
 std::vector<TBatchJob> PlanBatch(const TBatchOptions& options, const std::vector<std::string>& extensions) {
   Planner planner(options);
   for (const std::string& input : options.Inputs) {

@@ -14,9 +14,6 @@ struct TBatchJob {
   bool Replace = false;  // an MP3 put at Output meanwhile is replaced (--overwrite)
 };
 
-// The extensions the window takes from a drop and a folder walk: the open dialog's first filter.
-std::vector<std::string> RealMediaExtensions(const std::string& openFilter);
-
 // One job per input file in the order given, each folder's files in the walk's order; a file met
 // twice (named twice, or inside a folder named too) is converted once. Output names follow
 // options.Existing: the window's numbering past existing files and the run's other outputs, or,

@@ -9,6 +9,8 @@
 #include <set>
 #include <utility>
 
+#include "core/TextUtils.h"
+
 namespace {
 
 struct DirCloser {
@@ -124,6 +126,17 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   }
   if ((i < a.size()) != (j < b.size())) return j < b.size();
   return a < b;
+}
+
+std::vector<std::string> FilterExtensions(const std::string& openFilter) {
+  std::vector<std::string> pieces;
+  SplitText(openFilter, "|", pieces);
+  if (pieces.size() < 2) return {};
+  std::vector<std::string> patterns, extensions;
+  SplitText(ReplaceAll(pieces[1], "*", ""), ";", patterns);
+  for (const std::string& extension : patterns)
+    if (!extension.empty()) extensions.push_back(extension);
+  return extensions;
 }
 
 bool IsWalkableFolder(const std::string& path) {

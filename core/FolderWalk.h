@@ -25,5 +25,9 @@ TFolderWalk WalkFolder(const std::string& folder, const std::vector<std::string>
 // with case ignored; names equal that way fall back to a plain byte comparison, so the order is total.
 bool NaturalLess(const std::string& a, const std::string& b);
 
+// The extensions a drop and a walk take, from an open dialog's filter "Text|*.a;*.b|...": its first
+// pair's patterns without their "*" (".rm", ".rma", ".ra", ".rmvb" for the program's own).
+std::vector<std::string> FilterExtensions(const std::string& openFilter);
+
 // True when path names a folder (following links): what a drop or a command line walks.
 bool IsWalkableFolder(const std::string& path);
