@@ -3,7 +3,8 @@
 // the running tasks leave free are lent, one at a time, to the segment encoders of running tasks.
 // Shared by the run, which calls TaskStarted before it starts a task's sink and TaskEnded once the task
 // is over, and the MP3 sinks' helper threads (TMP3Out::Cores), which take one lent core per segment.
-// A budget of one core lends none: every task then encodes with one encoder.
+// A budget of one core lends none: every task then encodes with one encoder. While a task waits for
+// a free slot, a core that frees is its: a running task's sink starts segments only once none waits.
 #include <atomic>
 #include <cstdint>
 
@@ -34,7 +35,14 @@ class TCoreBudget {
   // Cores neither a task nor a segment encoder holds now (below 0 while tasks wait for lent cores).
   int32_t FreeCores() const { return free_.load(std::memory_order_acquire); }
 
+  // The run's tasks that would start in a free slot now (0 unless the run says otherwise).
+  void SetWaiting(int32_t tasks) { waiting_.store(tasks < 0 ? 0 : tasks, std::memory_order_release); }
+  int32_t Waiting() const { return waiting_.load(std::memory_order_acquire); }
+  // A core is free now and no task waits for it: a running task may encode in segments.
+  bool LendsCores() const { return cores_ > 1 && FreeCores() > 0 && Waiting() == 0; }
+
  private:
   const int32_t cores_;
   std::atomic<int32_t> free_;
+  std::atomic<int32_t> waiting_{0};
 };

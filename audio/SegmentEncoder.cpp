@@ -9,15 +9,18 @@
 
 TSegmentEncoder::TSegmentEncoder(TLameHandle encoder, const int16_t* pcm, int64_t frames,
                                  int64_t warmUpFrames, int64_t keepFrames, int32_t chunkFrames,
-                                 int64_t bufferSize, std::string fileName)
+                                 int64_t bufferSize, std::string fileName, int64_t framesBefore,
+                                 std::vector<unsigned char> opening)
     : encoder_(std::move(encoder)),
       pcm_(pcm),
       frames_(frames),
       warmUp_(warmUpFrames),
       keep_(keepFrames),
+      framesBefore_(framesBefore),
       chunk_(std::max<int32_t>(chunkFrames, 1)),
       fileName_(std::move(fileName)),
       buffer_(size_t(std::min<int64_t>(bufferSize, std::numeric_limits<int>::max()))),
+      out_(std::move(opening)),
       warming_(warmUpFrames > 0) {}
 
 void TSegmentEncoder::Fail(const char* what, int result) const {
@@ -110,10 +113,10 @@ void TSegmentEncoder::FinishCut() {
   // Every frame up to the cut is encoded; emptying the reservoir writes them out whole. The frames past
   // the cut, and their data in the reservoir before it, are dropped: a frame's data lies only in the
   // frames before it, so the frames that stay are complete.
-  if (Lame.lame_get_frameNum(encoder_.get()) < warmUp_ + keep_) Fail("while writing", -1);
+  if (Lame.lame_get_frameNum(encoder_.get()) < warmUp_ + framesBefore_ + keep_) Fail("while writing", -1);
   Append(Lame.lame_encode_flush_nogap(encoder_.get(), buffer_.data(), int(buffer_.size())));
   TakeTagFrame();
-  const int64_t frames = keep_ + (tagFrame_.empty() ? 0 : 1);
+  const int64_t frames = keep_ + (TagOpens() && !tagFrame_.empty() ? 1 : 0);
   const int64_t length = Mp3FramesLength(out_.data(), out_.size(), frames);
   if (length < 0) Fail("while writing", -1);
   out_.resize(size_t(length));

@@ -13,8 +13,11 @@ class TSegmentEncoder {
   // pcm: interleaved 16-bit stereo, frames sample frames from the segment's warm-up on, kept by the
   // caller until the segment is done. keepFrames < 0: the segment ends the file (all its frames, flushed).
   // warmUpFrames 0: the first segment, which also carries the encoder's empty tag frame.
+  // framesBefore > 0: the first segment taken over from an encoder whose first framesBefore frames
+  // are in the file already; opening holds what it wrote of the frames after them (from a header on).
   TSegmentEncoder(TLameHandle encoder, const int16_t* pcm, int64_t frames, int64_t warmUpFrames,
-                  int64_t keepFrames, int32_t chunkFrames, int64_t bufferSize, std::string fileName);
+                  int64_t keepFrames, int32_t chunkFrames, int64_t bufferSize, std::string fileName,
+                  int64_t framesBefore = 0, std::vector<unsigned char> opening = {});
 
   // Encodes at most BlockFrames more sample frames, and finishes the segment after the last; true
   // once it is complete. Encoder failures raise ESndException.
@@ -32,6 +35,8 @@ class TSegmentEncoder {
   // The first segment's: the encoder's LAME/Xing tag frame as it stands after its frames (empty
   // without one); its size is that of the empty frame at the start of Frames().
   const std::vector<unsigned char>& TagFrame() const { return tagFrame_; }
+  // Frames() opens with the empty tag frame: the first segment, unless it was taken over.
+  bool TagOpens() const { return warmUp_ == 0 && framesBefore_ == 0; }
   // The encoder padding of a flushed segment (the file's last); -1 for one that was cut.
   int Padding() const { return padding_; }
   // Sample frames of pcm the encoder took.
@@ -51,6 +56,7 @@ class TSegmentEncoder {
   int64_t frames_;
   int64_t warmUp_;
   int64_t keep_;
+  int64_t framesBefore_;
   int32_t chunk_;
   std::string fileName_;
   std::vector<unsigned char> buffer_;

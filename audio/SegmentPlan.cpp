@@ -22,9 +22,18 @@ int64_t TSegmentPlan::JobStart(int64_t segment) const {
 }
 
 int64_t TSegmentPlan::JobEnd(int64_t segment) const {
-  const int64_t frames = (segment + 1) * SegmentFrames + JoinFrames + LookAheadFrames;
+  const int64_t frames = Boundary(segment + 1) + JoinFrames + LookAheadFrames;
   const int64_t scaled = frames * FrameSize * InRate;
   return (scaled + OutRate - 1) / OutRate + ResamplerReach;
+}
+
+void TSegmentPlan::FirstSegmentAfter(int64_t readSamples) {
+  // The frames the first encoder has written stay clear of the frames a join may change (the
+  // reservoir's 511 bytes reach back about ten frames at the lowest bitrates).
+  constexpr int64_t Margin = 32;
+  const int64_t readFrames =
+      (readSamples * OutRate + int64_t(FrameSize) * InRate - 1) / (int64_t(FrameSize) * InRate);
+  FirstFrames = RoundUp(readFrames + WarmUpFrames + RebuildFrames + Margin, Alignment);
 }
 
 bool MakeSegmentPlan(int32_t inRate, int32_t outRate, int32_t frameSize, double seconds,
@@ -47,5 +56,7 @@ bool MakeSegmentPlan(int32_t inRate, int32_t outRate, int32_t frameSize, double 
   const int64_t frames = int64_t(std::llround(seconds * outRate / frameSize));
   const int64_t overlap = plan.WarmUpFrames + plan.RebuildFrames + plan.JoinFrames;
   plan.SegmentFrames = RoundUp(std::max<int64_t>(frames, 2 * overlap), alignment);
+  plan.FirstFrames = 0;
+  plan.Alignment = alignment;
   return true;
 }

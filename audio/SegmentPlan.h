@@ -10,7 +10,9 @@ struct TSegmentPlan {
   int32_t InRate = 0;
   int32_t OutRate = 0;
   int32_t FrameSize = 1152;     // output samples per MP3 frame
-  int64_t SegmentFrames = 0;    // MP3 frames of every segment but the last
+  int64_t SegmentFrames = 0;    // MP3 frames of every segment but the first and the last
+  int64_t FirstFrames = 0;      // MP3 frames of the first segment (0: SegmentFrames)
+  int64_t Alignment = 1;        // every boundary is a multiple of these frames
   int64_t WarmUpFrames = 0;     // MP3 frames encoded and dropped before a segment's first kept one
   int64_t RebuildFrames = 0;    // kept frames before a segment's own, in which its reservoir fills
   int64_t JoinFrames = 6;       // kept frames past a segment's end, where the next one may join
@@ -21,15 +23,19 @@ struct TSegmentPlan {
   // The input samples segment s takes: from the start of its warm-up to a little past its end.
   int64_t JobStart(int64_t segment) const;
   int64_t JobEnd(int64_t segment) const;
-  // The input sample at which segment s begins.
-  int64_t Boundary(int64_t segment) const { return InputAt(segment * SegmentFrames); }
+  // The file's frame at which segment s begins.
+  int64_t Boundary(int64_t segment) const {
+    if (segment == 0) return 0;
+    return (FirstFrames > 0 ? FirstFrames : SegmentFrames) + (segment - 1) * SegmentFrames;
+  }
   // The file's frame with which segment s's kept frames begin, and how many it keeps unless it is last.
-  int64_t FirstFrame(int64_t segment) const {
-    return segment == 0 ? 0 : segment * SegmentFrames - RebuildFrames;
-  }
+  int64_t FirstFrame(int64_t segment) const { return segment == 0 ? 0 : Boundary(segment) - RebuildFrames; }
   int64_t KeptFrames(int64_t segment) const {
-    return (segment + 1) * SegmentFrames + JoinFrames - FirstFrame(segment);
+    return Boundary(segment + 1) + JoinFrames - FirstFrame(segment);
   }
+  // Makes the first segment one that an encoder which has taken readSamples input samples already can
+  // still end: the second segment's encoder starts after them, a little more than its overlap on.
+  void FirstSegmentAfter(int64_t readSamples);
 };
 
 // A plan for segments of about seconds each, with at least warmUpSamples output samples of warm-up and

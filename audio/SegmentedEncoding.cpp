@@ -21,7 +21,16 @@ struct TSegmentedEncoding::TJob {
 };
 
 TSegmentedEncoding::TSegmentedEncoding(TSetup setup, TLameHandle first)
-    : setup_(std::move(setup)), first_(std::move(first)), signals_(*setup_.Signals), mutex_(signals_.Mutex) {}
+    : setup_(std::move(setup)), first_(std::move(first)), signals_(*setup_.Signals), mutex_(signals_.Mutex) {
+  if (setup_.TakeOver.Read <= 0) return;
+  // The first segment is open from the start: it is the file's last should the input end right here.
+  auto job = std::make_shared<TJob>();
+  job->Start = read_ = setup_.TakeOver.Read;
+  job->End = std::max(job->Start, setup_.Plan.JobEnd(0));
+  job->Pcm.reserve(size_t(job->End - job->Start) * 2);
+  jobs_.push_back(std::move(job));
+  nextJob_ = 1;
+}
 
 void TSegmentedEncoding::AddHelperIfUseful() {
   // A helper only once a core is free and none is idle: a sink in a batch that fills every core starts
@@ -97,12 +106,15 @@ void TSegmentedEncoding::Queue(const std::shared_ptr<TJob>& job, bool last) {
   const TSegmentPlan& plan = setup_.Plan;
   TLameHandle encoder = job->Index == 0 && first_ ? std::move(first_) : MakeLameEncoder(setup_.Settings);
   const int64_t frames = int64_t(job->Pcm.size() / 2);
+  // A taken-over first segment keeps its frames from the first one not in the file yet.
+  const int64_t before = job->Index == 0 ? setup_.TakeOver.Frames : 0;
   job->Encoder = std::make_unique<TSegmentEncoder>(
       std::move(encoder), job->Pcm.data(), frames, job->Index == 0 ? 0 : plan.WarmUpFrames,
-      last ? -1 : plan.KeptFrames(job->Index), setup_.ChunkFrames, setup_.BufferSize,
-      setup_.Settings.FileName);
-  job->Result.FirstFrame = plan.FirstFrame(job->Index);
-  job->Result.OwnFrame = job->Index * plan.SegmentFrames;
+      last ? -1 : plan.KeptFrames(job->Index) - before, setup_.ChunkFrames, setup_.BufferSize,
+      setup_.Settings.FileName, before,
+      job->Index == 0 ? std::move(setup_.TakeOver.Bytes) : std::vector<unsigned char>());
+  job->Result.FirstFrame = job->Index == 0 ? before : plan.FirstFrame(job->Index);
+  job->Result.OwnFrame = plan.Boundary(job->Index);
   job->Result.NextFirstFrame = last ? -1 : plan.FirstFrame(job->Index + 1);
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -157,6 +169,7 @@ void TSegmentedEncoding::Finish(const std::shared_ptr<TJob>& job) {
     job->Result.Frames = std::move(encoder.Frames());
     job->Result.TagFrame = encoder.TagFrame();
     job->Result.Padding = encoder.Padding();
+    job->Result.TagOpens = encoder.TagOpens();
     job->Encoder.reset();
     job->Pcm = std::vector<int16_t>();
     job->Now = TJob::State::Done;

@@ -39,6 +39,14 @@ struct TSegmentResult {
   int64_t OwnFrame = 0;                 // the file's frame where it takes over from the one before
   int64_t NextFirstFrame = -1;          // the first kept frame of the segment after it (-1: none)
   int Padding = -1;                     // flushed (the file's last): its encoder padding
+  bool TagOpens = false;                // Frames opens with the empty tag frame (TagFrame's size)
+};
+
+// A run that began with one encoder and goes on in segments: what that encoder has done so far.
+struct TSegmentTakeOver {
+  int64_t Read = 0;                  // input sample frames it was given
+  int64_t Frames = 0;                // its frames in the file already
+  std::vector<unsigned char> Bytes;  // what it wrote of the frames after those, from a header on
 };
 
 class TSegmentedEncoding {
@@ -52,8 +60,10 @@ class TSegmentedEncoding {
     int32_t Helpers = 0;  // threads that may encode beside the worker, each on a lent core, at most
     std::function<bool()> PauseRequested;
     TEncoderSignals* Signals = nullptr;
+    TSegmentTakeOver TakeOver;  // Read 0: the run starts in segments
   };
-  // first: the run's first encoder instance, configured already, for the first segment.
+  // first: the run's first encoder instance, configured already, for the first segment; with a take-over
+  // it has encoded TakeOver.Read samples already, and the plan's first segment ends after them.
   TSegmentedEncoding(TSetup setup, TLameHandle first);
   ~TSegmentedEncoding();  // abandons what is left and joins the helpers
   TSegmentedEncoding(const TSegmentedEncoding&) = delete;

@@ -11,6 +11,7 @@
 #include "audio/AudioReadError.h"
 #include "audio/FileStream.h"
 #include "audio/Id3v2Tag.h"
+#include "audio/Mp3FrameHeader.h"
 #include "audio/SegmentEncoder.h"
 #include "audio/lame.h"
 #include "core/TaskList.h"
@@ -247,6 +248,10 @@ void TMP3Out::PrepareOutput() {
   lastPadding_ = -1;
   pending_ = TPendingSegment();
   hasPending_ = false;
+  mayTakeOver_ = tagFrameDue_ = false;
+  streamTail_.clear();
+  streamedFrames_ = 0;
+  lastChannels_ = 2;
   joins_.clear();
   inputEnded_ = stopped_ = readFailed_ = segmentFailed_ = false;
   if (!StreamAttached) {
@@ -282,7 +287,12 @@ void TMP3Out::PrepareOutput() {
         {Id3TagTitle, Id3TagArtist, Id3TagAlbum, Id3TagYear, Id3TagTrack, Id3TagComment, Id3TagGenre});
     WriteOut(reinterpret_cast<const unsigned char*>(tag.data()), int64_t(tag.size()));
     firstFrameOffset_ = int64_t(tag.size());
-    if (!StartSegments(encoder, outRate)) Encoder = std::move(encoder);
+    // A free core no waiting task needs: segments from the start. Else one encoder, until one frees.
+    if (!(Cores && Cores->LendsCores() && StartSegments(encoder, outRate))) {
+      mayTakeOver_ = Cores && Cores->Cores() > 1 && MakePlan(encoder.get(), takeOverPlan_, outRate);
+      tagFrameDue_ = mayTakeOver_ && Lame.lame_get_bWriteVbrTag(encoder.get()) > 0;
+      Encoder = std::move(encoder);
+    }
   } catch (...) {
     segments_.reset();
     OutBuffer.reset();
@@ -346,9 +356,14 @@ bool TMP3Out::WriteStep(bool abort) {
     return false;
   }
   if (segments_) return SegmentStep();
+  if (mayTakeOver_ && ShouldTakeOver()) {
+    TakeOverInSegments();
+    return true;
+  }
   int32_t channels = 2;
   const int32_t count = ReadBlock(channels);
   if (count == 0) return false;
+  lastChannels_ = channels;
   auto* out = OutBuffer.get();
   const int outSize = int(std::min<int64_t>(outBufferSize_, std::numeric_limits<int>::max()));
   // Any channel count but 2: the samples go to both channels.
@@ -365,8 +380,9 @@ bool TMP3Out::WriteStep(bool abort) {
       throw ESndException("The MP3 encoder failed while writing \"" + FileName + "\" (LAME error " +
                           std::to_string(result) + ").");
     }
-    WriteOut(out, result);
+    WriteEncoded(out, result);
   }
+  pcmFrames_ += frames;
   // The encoder holds back about a frame, so this runs a little ahead of the file: close enough to show.
   if (inRate_ > 0) {
     const int64_t written = pcmBytes_ / (2 * perFrame);
@@ -375,16 +391,18 @@ bool TMP3Out::WriteStep(bool abort) {
   return true;
 }
 
-bool TMP3Out::StartSegments(EncoderHandle& first, int32_t outRate) {
+bool TMP3Out::MakePlan(lame_global_struct* gf, TSegmentPlan& plan, int32_t outRate) {
   if (!Cores || Cores->Cores() < 2 || !SegmentEntryPointsPresent()) return false;
-  TSegmentedEncoding::TSetup setup;
-  frameSize_ = Lame.lame_get_framesize(first.get());
+  frameSize_ = Lame.lame_get_framesize(gf);
   outRate_ = outRate;
-  if (!MakeSegmentPlan(inRate_, outRate, frameSize_, SegmentSeconds, WarmUpSamples,
-                       RebuildFramesFor(settings_, frameSize_, outRate),
-                       PaddingPeriod(settings_, frameSize_, outRate), setup.Plan)) {
-    return false;
-  }
+  return MakeSegmentPlan(inRate_, outRate, frameSize_, SegmentSeconds, WarmUpSamples,
+                         RebuildFramesFor(settings_, frameSize_, outRate),
+                         PaddingPeriod(settings_, frameSize_, outRate), plan);
+}
+
+TSegmentedEncoding::TSetup TMP3Out::SegmentSetup(const TSegmentPlan& plan) {
+  TSegmentedEncoding::TSetup setup;
+  setup.Plan = plan;
   setup.Settings = settings_;
   setup.ChunkFrames = std::min<int32_t>(encodeChunk_, int32_t(TSegmentEncoder::BlockFrames));
   setup.BufferSize = outBufferSize_;
@@ -392,9 +410,81 @@ bool TMP3Out::StartSegments(EncoderHandle& first, int32_t outRate) {
   setup.Helpers = Cores->Cores() - 1;
   setup.PauseRequested = [this] { return PauseRequested(); };
   setup.Signals = &signals_;
-  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), TLameHandle(first.release()));
+  return setup;
+}
+
+bool TMP3Out::StartSegments(EncoderHandle& first, int32_t outRate) {
+  TSegmentPlan plan;
+  if (!MakePlan(first.get(), plan, outRate)) return false;
+  segments_ = std::make_unique<TSegmentedEncoding>(SegmentSetup(plan), TLameHandle(first.release()));
   segmentedRun_.store(true, std::memory_order_release);
   return true;
+}
+
+void TMP3Out::WriteEncoded(const unsigned char* data, int64_t count) {
+  if (!mayTakeOver_) {
+    WriteOut(data, count);
+    return;
+  }
+  streamTail_.insert(streamTail_.end(), data, data + count);
+  WriteStreamedFrames();
+}
+
+void TMP3Out::WriteStreamedFrames() {
+  size_t at = 0;
+  TMp3FrameHeader header;
+  while (mayTakeOver_ && streamTail_.size() - at >= 4) {
+    const unsigned char* frame = streamTail_.data() + at;
+    // Bytes that are no frame: the run stays with its one encoder, whose bytes go out as they come.
+    if (!ParseMp3FrameHeader(frame, header)) {
+      mayTakeOver_ = false;
+      break;
+    }
+    if (streamTail_.size() - at < header.Size) break;
+    try {
+      WriteOut(frame, int64_t(header.Size));
+    } catch (...) {
+      // The frame that failed is gone, as a failed write of the one encoder's output always was.
+      streamTail_.erase(streamTail_.begin(), streamTail_.begin() + std::ptrdiff_t(at + header.Size));
+      throw;
+    }
+    // The encoder's empty tag frame is no audio: the tag written for the whole file replaces it. Too
+    // small frames hold none (the encoder then says its size is 0), and the first frame is audio.
+    const bool tagFrame =
+        tagFrameDue_ && LameGetLametagFrame && LameGetLametagFrame(Encoder.get(), nullptr, 0) == header.Size;
+    tagFrameDue_ = false;
+    if (!tagFrame && !tagTotals_.AddFrames(frame, header.Size)) mayTakeOver_ = false;
+    streamedFrames_ += !tagFrame;
+    at += header.Size;
+  }
+  if (!mayTakeOver_) {
+    WriteOut(streamTail_.data() + at, int64_t(streamTail_.size() - at));
+    at = streamTail_.size();
+  }
+  streamTail_.erase(streamTail_.begin(), streamTail_.begin() + std::ptrdiff_t(at));
+}
+
+bool TMP3Out::ShouldTakeOver() const {
+  // Only once the tag frame is out, and with at least two segments' worth of input left to share.
+  if (tagFrameDue_ || pcmFrames_ == 0 || !Cores->LendsCores()) return false;
+  const TSndInput* input = Input();
+  const int64_t size = input ? input->Size.load() : -1;
+  if (size < 0) return true;
+  const int64_t left = (size - pcmBytes_) / (2 * std::max(lastChannels_, 1));
+  return left >= takeOverPlan_.InputAt(2 * takeOverPlan_.SegmentFrames);
+}
+
+void TMP3Out::TakeOverInSegments() {
+  mayTakeOver_ = false;
+  TSegmentPlan plan = takeOverPlan_;
+  plan.FirstSegmentAfter(pcmFrames_);
+  TSegmentedEncoding::TSetup setup = SegmentSetup(plan);
+  setup.TakeOver.Read = pcmFrames_;
+  setup.TakeOver.Frames = streamedFrames_;
+  setup.TakeOver.Bytes = std::move(streamTail_);
+  streamTail_.clear();
+  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), TLameHandle(Encoder.release()));
+  segmentedRun_.store(true, std::memory_order_release);
 }
 
 bool TMP3Out::SegmentStep() {
@@ -426,11 +516,9 @@ void TMP3Out::WriteFinishedSegments() {
   TSegmentResult segment;
   while (segments_->TakeNext(segment)) {
     // The first segment opens with the encoder's empty tag frame, which is no audio.
-    const size_t skip = segment.TagFrame.size();
-    if (skip > 0) {
-      tagFrame_ = segment.TagFrame;
-      WriteOut(segment.Frames.data(), int64_t(skip));
-    }
+    const size_t skip = segment.TagOpens ? segment.TagFrame.size() : 0;
+    if (!segment.TagFrame.empty()) tagFrame_ = segment.TagFrame;
+    if (skip > 0) WriteOut(segment.Frames.data(), int64_t(skip));
     TPendingSegment next;
     next.Bytes = std::move(segment.Frames);
     next.First = next.Written = segment.FirstFrame;
@@ -568,6 +656,9 @@ void TMP3Out::FinishOutput() {
       if (error != 0) attempt([&] { WriteTagFrameFailed(error); });
     }
   } else {
+    // The last frame that was still incomplete goes out before the encoder's end.
+    if (!streamTail_.empty()) attempt([&] { WriteOut(streamTail_.data(), int64_t(streamTail_.size())); });
+    streamTail_.clear();
     if (encoder && OutBuffer) attempt([&] { FinishEncoding(encoder.get()); });
     attempt([&] { CloseOwnStream(); });
     if (encoder && Lame.lame_get_bWriteVbrTag(encoder.get()) > 0 && !failure && !StreamAttached) {

@@ -103,8 +103,10 @@ class TMP3Out : public TSndFileOut {
   // The run's core budget, shared by all its sinks; null (the default) or one core encodes a task with
   // one encoder on the sink's own worker, as always. The run calls TaskStarted before it starts the sink
   // and TaskEnded once the sink is done with the task (OnDone or OnThreadException): the task's own core.
-  // A segmented run asks TryAcquireExtra for each segment a helper encodes and gives the core back
-  // after it. Set between runs only; the budget must outlive the runs that use it.
+  // A run begins in segments when the budget lends a core at its start; else it encodes with one
+  // encoder (the same bytes as without a budget) and goes on in segments once a core is lent, with
+  // two segments' worth of input left. A segmented run asks TryAcquireExtra for each segment a helper
+  // encodes and gives the core back after it. Set between runs only; the budget must outlive them.
   TCoreBudget* Cores = nullptr;
   // Segments of a segmented run are about this long (whole MP3 frames); tests make them short.
   double SegmentSeconds = 40.0;
@@ -146,7 +148,13 @@ class TMP3Out : public TSndFileOut {
   int32_t ReadBlock(int32_t& channels);
   void WriteTagFrameFailed(unsigned long error);
   // The segmented run.
+  bool MakePlan(lame_global_struct* gf, TSegmentPlan& plan, int32_t outRate);
+  TSegmentedEncoding::TSetup SegmentSetup(const TSegmentPlan& plan);
   bool StartSegments(EncoderHandle& first, int32_t outRate);
+  void WriteEncoded(const unsigned char* data, int64_t count);
+  void WriteStreamedFrames();
+  bool ShouldTakeOver() const;
+  void TakeOverInSegments();
   bool SegmentStep();
   void WriteFinishedSegments();
   void WritePendingUpTo(int64_t frame, bool last);
@@ -183,6 +191,14 @@ class TMP3Out : public TSndFileOut {
     int Padding = -1;
   };
   TPendingSegment pending_;
+  // A run that may go on in segments once a core frees begins with one encoder, whose whole frames go
+  // to the file as they come (counted for the tag) and whose last, incomplete one waits here.
+  bool mayTakeOver_ = false;
+  TSegmentPlan takeOverPlan_;
+  std::vector<unsigned char> streamTail_;
+  int64_t streamedFrames_ = 0;
+  bool tagFrameDue_ = false;  // the first frame, not out yet, may be the encoder's empty tag frame
+  int32_t lastChannels_ = 2;
   std::vector<int64_t> joins_;
   bool hasPending_ = false;
   int32_t frameSize_ = 1152;

@@ -185,6 +185,7 @@ bool TBatchRun::StartJob(Slot& slot, size_t index) {
   slot.Task = task;
   slot.Job = index;
   slot.Running = true;
+  UpdateWaiting();
   {
     std::lock_guard<std::mutex> lock(slot.FailureMutex);
     slot.Failure.reset();
@@ -216,9 +217,17 @@ bool TBatchRun::StartJob(Slot& slot, size_t index) {
   return true;
 }
 
+void TBatchRun::UpdateWaiting() {
+  // Jobs that a free slot would start: a core lent to segments meanwhile would be taken from them.
+  const auto freeSlots =
+      size_t(std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return !s->Running; }));
+  budget_.SetWaiting(int32_t(std::min(jobs_.size() - next_, freeSlots)));
+}
+
 void TBatchRun::EndTask(Slot& slot) {
   slot.Input.reset();
   slot.Running = false;
+  UpdateWaiting();
   budget_.TaskEnded();
 }
 

@@ -65,6 +65,7 @@ class TBatchRun {
   bool StartJob(Slot& slot, size_t job);
   void TaskDone(Slot& slot);
   void HandleFailures();
+  void UpdateWaiting();
   void EndTask(Slot& slot);
   // Renames the finished file to its final name; under the numbering rule a name taken meanwhile
   // gives way to the next free one. Returns the errno of the failure, 0 on success.

@@ -30,6 +30,13 @@ TRunSchedule::TRunSchedule(const std::vector<TRunTask>& tasks, int32_t slots, in
     }
     tasks_.push_back(std::move(entry));
   }
+  UpdateWaiting();
+}
+
+void TRunSchedule::UpdateWaiting() {
+  // Tasks that a free slot would start: a core lent to segments meanwhile would be taken from them.
+  const auto freeSlots = std::count(slotTask_.begin(), slotTask_.end(), -1);
+  cores_.SetWaiting(int32_t(std::min<int64_t>(int64_t(tasks_.size()) - started_, freeSlots)));
 }
 
 bool TRunSchedule::MayStart(const TTask& task) const {
@@ -48,6 +55,7 @@ std::optional<TRunSchedule::TStart> TRunSchedule::StartNext() {
     task.State = TState::Running;
     *freeSlot = int32_t(at);
     ++started_;
+    UpdateWaiting();
     cores_.TaskStarted();
     return TStart{int32_t(freeSlot - slotTask_.begin()), task.TaskIndex};
   }
@@ -58,6 +66,7 @@ void TRunSchedule::Ended(int32_t slot) {
   if (slot < 0 || slot >= SlotCount() || slotTask_[size_t(slot)] < 0) return;
   tasks_[size_t(slotTask_[size_t(slot)])].State = TState::Ended;
   slotTask_[size_t(slot)] = -1;
+  UpdateWaiting();
   cores_.TaskEnded();
 }
 

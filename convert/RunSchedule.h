@@ -52,6 +52,7 @@ class TRunSchedule {
     std::vector<size_t> Before;  // the earlier tasks of the same output file it waits for
   };
   bool MayStart(const TTask& task) const;
+  void UpdateWaiting();
 
   std::vector<TTask> tasks_;
   std::vector<int32_t> slotTask_;  // position in tasks_ of each slot's task; -1 when free

@@ -134,6 +134,91 @@ void ExpectJoinsUnmeasurable(const std::vector<int16_t>& pcm, const std::vector<
   EXPECT_LE(nearClick, elsewhereClick);
 }
 
+// A source whose neighbour task ends once it has delivered a given share of its audio.
+class TNeighbourEndsSource : public TPcmSource {
+ public:
+  using TPcmSource::TPcmSource;
+  int32_t ReadData(void* buffer, int32_t bufferSize) override {
+    const int32_t count = TPcmSource::ReadData(buffer, bufferSize);
+    delivered_ += count;
+    if (budget && !ended_ && delivered_ >= endAt) {
+      ended_ = true;
+      budget->TaskEnded();
+    }
+    return count;
+  }
+  void BeginRead() override {
+    TPcmSource::BeginRead();
+    delivered_ = 0;
+    ended_ = false;
+  }
+  TCoreBudget* budget = nullptr;
+  int64_t endAt = 0;  // bytes
+
+ private:
+  int64_t delivered_ = 0;
+  bool ended_ = false;
+};
+
+// Two cores, the other held by a neighbour task: one encoder writes today's bytes; when the neighbour
+// ends, the rest of the file goes on in segments, and the file is still its source, whole and tagged.
+TEST_F(MP3OutSegments, ARunGoesOnInSegmentsWhenItsNeighbourEnds) {
+  struct Case {
+    const char* name;
+    TMP3BitRate bitrate;
+    bool vbr;
+  };
+  for (const Case& c : {Case{"cbr128", br128, false}, Case{"vbr", br128, true}, Case{"cbr48", br48, false}}) {
+    SCOPED_TRACE(c.name);
+    const std::vector<int16_t> pcm = Music(44100, 2, 12.0);
+    TNeighbourEndsSource source(44100, 2, pcm);
+    TMP3Out out;
+    out.BitRate = c.bitrate;
+    out.EnableVBR = out.WriteVBRHeader = c.vbr;
+    out.Mode = TMP3Mode::JOINT_STEREO;
+    out.SegmentSeconds = 2;
+    const auto encode = [&](const std::string& name, bool neighbourEnds) {
+      TCoreBudget budget(2);
+      budget.TaskStarted();  // the neighbour
+      budget.TaskStarted();
+      source.budget = neighbourEnds ? &budget : nullptr;
+      source.endAt = int64_t(pcm.size()) * 2 / 4;  // a quarter in
+      out.Cores = &budget;
+      const bool done = EncodeToFile(out, source, Path(name));
+      out.Cores = nullptr;
+      return done;
+    };
+    ASSERT_TRUE(EncodeWithCores(out, source, Path("one.mp3"), 0));
+    ASSERT_TRUE(encode("held.mp3", false));
+    EXPECT_FALSE(out.Segmented());
+    EXPECT_EQ(ReadWholeFile(Path("held.mp3")), ReadWholeFile(Path("one.mp3")));
+    ASSERT_TRUE(encode("freed.mp3", true));
+    EXPECT_TRUE(out.Segmented());
+    ASSERT_TRUE(encode("again.mp3", true));
+    const std::string one = ReadWholeFile(Path("one.mp3")), freed = ReadWholeFile(Path("freed.mp3"));
+    EXPECT_EQ(freed, ReadWholeFile(Path("again.mp3")));
+    EXPECT_EQ(FfmpegErrors(Path("freed.mp3")), "");
+    // Up to where the neighbour ended, the file is the one encoder's, the tag frame apart.
+    ASSERT_GT(freed.size(), one.size() / 5);
+    EXPECT_EQ(freed.substr(2048, one.size() / 5), one.substr(2048, one.size() / 5));
+    const DecodedMedia a = DecodeMedia(Path("one.mp3")), b = DecodeMedia(Path("freed.mp3"));
+    ASSERT_TRUE(b.ok) << b.error;
+    ASSERT_FALSE(out.Joins().empty());
+    EXPECT_GT(out.Joins().front(), int64_t(3.0 * 44100 / 1152));
+    if (c.bitrate == br48) {
+      // Frames too small for the encoder's tag: both files play the encoder's delay and padding too.
+      EXPECT_EQ(b.samples[0].size(), a.samples[0].size());
+      continue;
+    }
+    const TagCheck tag = CheckLameTag(freed), tagOne = CheckLameTag(one);
+    EXPECT_EQ(tag.frames, tag.fileFrames);
+    EXPECT_EQ(tag.bytes, tag.fileBytes);
+    EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
+    if (!c.vbr) EXPECT_EQ(tag.frames, tagOne.frames);
+    ExpectJoinsUnmeasurable(pcm, out.Joins(), a, b);
+  }
+}
+
 TEST_F(MP3OutSegments, JoinsOfRealRecordingsCannotBeMeasured) {
   for (const char* name : {"firstrun.rm", "multirate-cook.ra"}) {
     SCOPED_TRACE(name);
@@ -161,7 +246,7 @@ TEST_F(MP3OutSegments, ATransientOnAJoinSurvives) {
   // delay before its place in the stream.
   TSegmentPlan plan;
   ASSERT_TRUE(MakeSegmentPlan(rate, rate, 1152, 2, 4 * 1152, 16, 49, plan));
-  const int64_t join = plan.Boundary(1) - 1105;
+  const int64_t join = plan.InputAt(plan.Boundary(1)) - 1105;
   uint32_t noise = 7;
   for (int64_t i = join; i < join + 200; ++i) {  // a 5 ms burst at full scale
     noise = noise * 1664525u + 1013904223u;

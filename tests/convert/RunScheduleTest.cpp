@@ -1,5 +1,5 @@
 // Who runs when, without converting anything: list order over the slots, one writer per output file
-// however its path is spelled, and a core held by each running task.
+// however its path is spelled, a core held by each running task, and none lent while tasks wait.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -42,10 +42,14 @@ TEST(Schedule, TasksOfOneOutputRunInTurnAndTheOthersFillTheFreeSlots) {
         running.push_back(start->Slot);
       }
       EXPECT_EQ(schedule.Cores().FreeCores(), cores - int(running.size()));
+      // The free core goes to segments only while no task waits for a free slot.
+      EXPECT_EQ(schedule.Cores().LendsCores(),
+                schedule.AllStarted() || schedule.RunningCount() == c.slotCount);
       if (running.empty()) break;
       events += " -" + std::to_string(schedule.TaskIn(running.front()));
       schedule.Ended(running.front());
       running.erase(running.begin());
+      EXPECT_EQ(schedule.Cores().LendsCores(), schedule.AllStarted());
     }
     EXPECT_EQ(events, c.events);
   }
