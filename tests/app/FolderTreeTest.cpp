@@ -88,8 +88,9 @@ TEST_F(FolderTreeTest, ATreeIsAddedWholeInOrderWithOneSummaryAndItsMp3sWhereTheO
     for (size_t i = 0; i < Tasks.size() && i < sources.size(); ++i) {
       EXPECT_EQ(Tasks[i]->OutputFile, outputs[i]);
       EXPECT_TRUE(Tasks[i]->Checked);
-      if (i + tree.Good.size() >= sources.size())  // each file's own tags
+      if (i + tree.Good.size() >= sources.size()) {  // each file's own tags
         EXPECT_EQ(Tasks[i]->Title, tree.Titles[i + tree.Good.size() - sources.size()]);
+      }
     }
     // Listed from the folder's own name on.
     EXPECT_EQ(summary.toStdString(), "2 of the 7 files found in " + root + " were left out.\n" +

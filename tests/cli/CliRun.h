@@ -30,8 +30,9 @@ struct CliResult {
       QJsonParseError error;
       const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
       EXPECT_TRUE(line.isEmpty() || error.error == QJsonParseError::NoError) << line.toStdString();
-      if (!line.isEmpty())
+      if (!line.isEmpty()) {
         EXPECT_TRUE(lines.emplace(object["input"].toString().toStdString(), object).second);
+      }
     }
     return lines;
   }

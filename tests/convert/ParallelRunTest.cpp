@@ -317,7 +317,9 @@ TEST_F(ParallelRun, FiveHundredAtOnceRunsTheMostTheMachineAllowsAndTheLinesThatF
   EXPECT_EQ(driver.messages, QStringList{EndMessage("All files have been converted successfully.")});
   EXPECT_TRUE(sharedBudget && freeCores == 0) << "a core held by each running task";
   EXPECT_EQ(prg->CoreBudget()->FreeCores(), most) << "each given back when its task ended";
-  if (visibleLines < most) EXPECT_EQ(more, QString("... and %1 more converting").arg(most - visibleLines));
+  if (visibleLines < most) {
+    EXPECT_EQ(more, QString("... and %1 more converting").arg(most - visibleLines));
+  }
   for (int i = 0; i <= most; ++i) EXPECT_TRUE(DecodeMedia(Tasks[i]->OutputFile).ok) << i;
 }
 
