@@ -7,10 +7,10 @@
 # Usage: bench/batch.sh [runs]   (BUILD_DIR selects the build folder, default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 runs="${1:-3}"
 build="${BUILD_DIR:-build}"
-sample="$(pwd)/../shared/samples/firstrun.rm"
-[ -f "$sample" ] || sample=/work/shared/samples/firstrun.rm
+sample="$(samples_dir)/firstrun.rm"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -26,7 +26,6 @@ for i in 1 2 3 4; do
   inputs+=("$work/music$i.rm")
 done
 
-median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 value() { awk -v k="$1" '$1 == k {print $2}' "$2"; }
 
 for setting in 1 2; do : > "$work/wall$setting"; : > "$work/memory$setting"; done

@@ -10,10 +10,10 @@
 # Usage: bench/cli.sh [runs]   (BUILD_DIR selects the build folder, default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 runs="${1:-3}"
 build="${BUILD_DIR:-build}"
-sample="$(pwd)/../shared/samples/firstrun.rm"
-[ -f "$sample" ] || sample=/work/shared/samples/firstrun.rm
+sample="$(samples_dir)/firstrun.rm"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -29,7 +29,6 @@ for i in $(seq 1 40); do
     -metadata author="Tolvane bench" -f rm "$work/in/music$i.rm" 2>/dev/null
 done
 
-median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 now() { date +%s.%N; }
 # CPU seconds (user + system) of the finished children of this shell; `times` runs in this shell, not
 # in a subshell, which has no children of its own.

@@ -4,6 +4,7 @@
 # Usage: bench/compare.sh [runs]   (BUILD_DIR selects the build folder, default build-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 runs="${1:-3}"
 build="${BUILD_DIR:-build-bench}"
 work=$(mktemp -d)
@@ -25,7 +26,6 @@ make_source 60 "$work/1min.rm"
 make_source 1200 "$work/20min.rm"
 
 now() { date +%s.%N; }
-median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
 tolvane_walls=() ffmpeg_walls=()
 for i in $(seq "$runs"); do

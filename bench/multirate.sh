@@ -10,6 +10,7 @@
 # SAMPLES_DIR the folder of the real samples, default ../shared/samples)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 runs="${1:-3}"
 build="${BUILD_DIR:-build-bench}"
 samples="${SAMPLES_DIR:-../shared/samples}"
@@ -40,7 +41,6 @@ for sample in multirate-cook multirate-aac; do
   fi
 done
 
-median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 measure() {  # input, label: appends "wall memory cpu" to $work/label.txt
   "$bench" "$1" "$work/out.mp3" >"$work/run.txt"
   awk '/wall_seconds/ {w = $2} /peak_memory_mb/ {m = $2} /cpu_seconds/ {c = $2} END {print w, m, c}' \

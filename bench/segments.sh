@@ -6,12 +6,12 @@
 # Usage: bench/segments.sh [runs] [--no-long]   (BUILD_DIR selects the build folder, default build-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 runs="${1:-3}"
 long=1
 [ "${2:-}" = "--no-long" ] && long=0
 build="${BUILD_DIR:-build-bench}"
-samples="${TOLVANE_SAMPLES_DIR:-../shared/samples}"
-[ -f "$samples/firstrun.rm" ] || samples=/work/shared/samples
+samples="$(samples_dir "${TOLVANE_SAMPLES_DIR:-}")"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -53,7 +53,6 @@ print('thread_cpu_seconds', ' '.join(f'{c:.2f}' for c in sorted(seen.values(), r
 PY
 }
 now() { date +%s.%N; }
-median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 field() { awk -v k="$1" '$1 == k {print $2}' "$2"; }
 frames() { ffprobe -v error -count_packets -select_streams a -show_entries stream=nb_read_packets -of csv=p=0 "$1"; }
 

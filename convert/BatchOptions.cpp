@@ -48,7 +48,8 @@ struct OptionSpec {
   const char* longName;
   char shortName;  // 0: none
   bool takesValue;
-  Apply apply;  // returns the usage error, empty when the value is sound
+  Apply apply;                          // returns the usage error, empty when the value is sound
+  bool TBatchOptions::*flag = nullptr;  // or, for an option without a value: the switch it sets
 };
 
 std::string SetOutputDir(const std::string& value, TBatchOptions& options) {
@@ -122,26 +123,10 @@ const OptionSpec kOptions[] = {
        o.Existing = TExistingOutput::Overwrite;
        return std::string();
      }},
-    {"quiet", 'q', false,
-     [](const std::string&, TBatchOptions& o) {
-       o.Quiet = true;
-       return std::string();
-     }},
-    {"json", 0, false,
-     [](const std::string&, TBatchOptions& o) {
-       o.Json = true;
-       return std::string();
-     }},
-    {"help", 'h', false,
-     [](const std::string&, TBatchOptions& o) {
-       o.Help = true;
-       return std::string();
-     }},
-    {"version", 0, false,
-     [](const std::string&, TBatchOptions& o) {
-       o.Version = true;
-       return std::string();
-     }},
+    {"quiet", 'q', false, nullptr, &TBatchOptions::Quiet},
+    {"json", 0, false, nullptr, &TBatchOptions::Json},
+    {"help", 'h', false, nullptr, &TBatchOptions::Help},
+    {"version", 0, false, nullptr, &TBatchOptions::Version},
 };
 
 const OptionSpec* FindLong(const std::string& name) {
@@ -203,7 +188,10 @@ TParsedCommandLine ParseBatchCommandLine(const std::vector<std::string>& argumen
       }
       value = arguments[++i];
     }
-    parsed.Error = spec->apply(value.value_or(std::string()), options);
+    if (spec->flag)
+      options.*(spec->flag) = true;
+    else
+      parsed.Error = spec->apply(value.value_or(std::string()), options);
     if (!parsed.Error.empty()) return parsed;
     const std::string name = spec->longName;
     bitrateSeen |= name == "bitrate";

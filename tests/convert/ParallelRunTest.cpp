@@ -48,6 +48,14 @@ class ParallelRun : public RunFixture {
       AddTask(LongWav("tone" + std::to_string(i) + ".wav", seconds, 8000, kTones[i]));
   }
 
+  // Samples, every 5 ms while the run goes on, the most tasks converting at once into most.
+  void WatchMostRunning(QTimer& watch, int& most) {
+    most = 0;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [this, &most] { most = std::max(most, int(prg->RunningSinks().size())); });
+    watch.start(5);
+  }
+
   // The file lines of the window, top down, with their bars' values.
   QStringList FileLines() const {
     QStringList lines{prg->fileLabel->text()};
@@ -240,9 +248,7 @@ TEST_F(ParallelRun, ADamagedFileAmongGoodOnesAtTwoIsReportedAndTheOthersConvertW
   WriteWholeFile(damagedPath, bytes);
   int mostRunning = 0;
   QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout,
-                   [&] { mostRunning = std::max(mostRunning, int(prg->RunningSinks().size())); });
-  watch.start(5);
+  WatchMostRunning(watch, mostRunning);
   MessageResponder responder;
 
   Run();
@@ -338,9 +344,7 @@ TEST_P(OneOutputFile, TheTasksRunInTurnAndLeaveTheLaterOnesWholeMp3) {
   Tasks[second]->OutputFile = dir.path().toStdString() + "/linked/" + FileNamePart(Tasks[first]->OutputFile);
   int mostRunning = 0;
   QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout,
-                   [&] { mostRunning = std::max(mostRunning, int(prg->RunningSinks().size())); });
-  watch.start(5);
+  WatchMostRunning(watch, mostRunning);
   MessageResponder responder;
   Run();
   EXPECT_EQ(mostRunning, 1);
