@@ -21,20 +21,23 @@ extern "C" {
 
 #include "audio/DecoderCheck.h"
 #include "audio/lame.h"
-#include "convert/BatchOptions.h"
-#include "convert/BatchPlan.h"
-#include "convert/BatchReport.h"
-#include "convert/BatchRun.h"
+#include "cli/BatchOptions.h"
+#include "cli/BatchReport.h"
 #include "core/FolderWalk.h"
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
+#include "run/BatchPlan.h"
+#include "run/RunEngine.h"
 
 namespace {
 
 constexpr const char* kProgram = "tolvane-convert";
 // The window's variable for another encoder library file (tests point it at a missing one).
 constexpr const char* kLameLibraryVariable = "TOLVANE_LAME_LIBRARY";
+
+constexpr int kWaitMs = 50;   // the longest a poll waits for a hand-over
+constexpr int kTickMs = 200;  // how often the progress line is drawn
 
 volatile std::sig_atomic_t stopSignal = 0;
 
@@ -111,17 +114,19 @@ int Convert(const TBatchOptions& options) {
   TDefaultSettings defaults = DefaultSettings;
   ApplyOptionsToDefaults(options, defaults);
 
-  const std::vector<TBatchJob> jobs = PlanBatch(options, FilterExtensions(OpenFilter));
+  const std::vector<TEngineTask> tasks = PlanBatch(options, FilterExtensions(OpenFilter));
   const int cores = CoreCount();
   const auto start = std::chrono::steady_clock::now();
   ProgressLine line(!options.Quiet);
   bool finished = false;
   int status = 0;
   try {
-    TBatchRun run(jobs, defaults, options.Jobs > 0 ? options.Jobs : cores, cores);
-    run.OnResult = [&](const TBatchResult& result) {
+    TRunEngine run;
+    run.OnTaskEnded = [&](int32_t, const TTaskResult& result) {
+      // What ends once a stop was asked for is not told: the run is being cut short.
+      if (run.Stopping()) return;
       // The progress line gives way only to a line of its own terminal; the next tick draws it again.
-      const bool tell = !result.Message.empty() && result.Outcome != TBatchOutcome::Skipped;
+      const bool tell = !result.Message.empty() && result.Outcome != TOutcome::Skipped;
       if (tell || (options.Json && isatty(STDOUT_FILENO))) line.Clear();
       if (tell) std::fprintf(stderr, "%s: %s\n", kProgram, result.Message.c_str());
       if (options.Json) {
@@ -129,15 +134,25 @@ int Convert(const TBatchOptions& options) {
         std::fflush(stdout);
       }
     };
-    finished = run.Run(
-        [] { return stopSignal != 0; },
-        [&] {
-          const auto elapsed = std::chrono::steady_clock::now() - start;
-          line.Show(ProgressLineText(run.Progress(),
-                                     std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
-        });
+    TEngineSetup setup;
+    setup.ParallelTasks = options.Jobs > 0 ? options.Jobs : cores;
+    setup.Cores = cores;
+    setup.ViaPartFile = true;
+    setup.ProbeWith = defaults;
+    run.Start(tasks, setup);
+    auto nextTick = start;
+    // The sinks' and threads' hand-overs are served in Poll; it waits a little for them.
+    while (run.Poll(kWaitMs)) {
+      if (stopSignal != 0 && !run.Stopping()) run.Stop();
+      const auto now = std::chrono::steady_clock::now();
+      if (now < nextTick) continue;
+      line.Show(ProgressLineText(run.Snapshot(),
+                                 std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count()));
+      nextTick = now + std::chrono::milliseconds(kTickMs);
+    }
+    finished = !run.Stopping();
     line.Clear();
-    if (finished && !options.Quiet) std::fprintf(stderr, "%s\n", SummaryText(run, int(jobs.size())).c_str());
+    if (finished && !options.Quiet) std::fprintf(stderr, "%s\n", SummaryText(run, int(tasks.size())).c_str());
     status = BatchExitStatus(run);
   } catch (const std::exception& e) {
     line.Clear();

@@ -19,8 +19,8 @@
 #include "audio/MainThreadCall.h"
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
-#include "convert/ProgressDesign.h"
-#include "convert/TaskOutcome.h"
+#include "run/ProgressDesign.h"
+#include "run/TaskOutcome.h"
 #include "probe/OpenedMedia.h"
 
 namespace {

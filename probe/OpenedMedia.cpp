@@ -43,6 +43,13 @@ struct AvFreer {
 
 void (*OpenedMedia::readHookForTests)() = nullptr;
 
+namespace {
+thread_local const std::atomic<bool>* giveUp = nullptr;
+bool GivenUp() { return giveUp && giveUp->load(std::memory_order_acquire); }
+}  // namespace
+
+void OpenedMedia::GiveUpOnThisThreadWhen(const std::atomic<bool>* stop) { giveUp = stop; }
+
 void IoContextFreer::operator()(AVIOContext* io) const {
   if (!io) return;
   av_freep(&io->buffer);  // libavformat may have replaced the buffer it was given
@@ -52,7 +59,7 @@ void IoContextFreer::operator()(AVIOContext* io) const {
 int OpenedMedia::Interrupted(void* self) {
   const auto& media = *static_cast<OpenedMedia*>(self);
   const auto now = std::chrono::steady_clock::now();
-  return now > media.deadline_ || now - media.lastProgress_ > kStallLimit ? 1 : 0;
+  return now > media.deadline_ || now - media.lastProgress_ > kStallLimit || GivenUp() ? 1 : 0;
 }
 
 void OpenedMedia::ExtendDeadline(std::chrono::milliseconds budget) {
@@ -136,7 +143,9 @@ bool OpenedMedia::WalkLayout() {
   clock_gettime(CLOCK_REALTIME, &started);
   auto walked = std::make_shared<WalkedLayout>();
   // The walk reads the file at its own pace, so only the deadline ends it.
-  const std::function<bool()> stop = [this] { return std::chrono::steady_clock::now() > deadline_; };
+  const std::function<bool()> stop = [this] {
+    return std::chrono::steady_clock::now() > deadline_ || GivenUp();
+  };
   sound_ = walked->layout.Read(*file_, stop);
   if (!sound_ || !walked->layout.IsMultiRate()) return false;
   if (!stop()) KeepWalkedLayout(file_->Stamp(), started, walked);
@@ -153,7 +162,7 @@ int OpenedMedia::OpenSingleRate(const char* path) {
 }
 
 int OpenedMedia::OpenMultiRate(const char* path) {
-  if (std::chrono::steady_clock::now() > deadline_) return AVERROR_EXIT;
+  if (std::chrono::steady_clock::now() > deadline_ || GivenUp()) return AVERROR_EXIT;
   const RealMediaLayout& layout = walked_->layout;
   std::vector<std::size_t> candidates = layout.Candidates();
   // The stream that decoded when the file was opened before is taken without a new trial.

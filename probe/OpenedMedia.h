@@ -7,6 +7,7 @@
 // hard deadline, so a hostile file can never hang it while a slow disk still gets its time. The whole
 // of an open (a multi-rate file's walk and its candidate streams included) has one deadline. Any
 // thread may open files; one OpenedMedia is used by one thread at a time.
+#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -54,6 +55,10 @@ class OpenedMedia {
   AVFormatContext* Context() const { return context_.get(); }
   // The bytes read from the file since it was opened, whatever read them.
   uint64_t FileBytesRead() const { return file_ ? file_->BytesRead() : 0; }
+
+  // Every open on the calling thread gives up once *stop is set (null: never): a stopped run need
+  // not wait out an open that is still reading.
+  static void GiveUpOnThisThreadWhen(const std::atomic<bool>* stop);
 
   // Tests only: called at the start of every read of the file's bytes (to stand for a slow disk).
   static void (*readHookForTests)();

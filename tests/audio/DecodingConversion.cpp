@@ -7,7 +7,7 @@
 #include "audio/MainThreadCall.h"
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
-#include "convert/ProgressDesign.h"
+#include "run/ProgressDesign.h"
 
 DecodingOutcome ConvertWithDX9(const std::string& source, const std::string& mp3, const DecodingTags& tags) {
   DecodingOutcome outcome;

@@ -4,7 +4,7 @@
 #include <QDateTime>
 #include <QLocale>
 
-#include "convert/RunProgress.h"
+#include "run/RunProgress.h"
 
 namespace {
 

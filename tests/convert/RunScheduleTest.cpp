@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
-#include "convert/RunSchedule.h"
+#include "run/RunSchedule.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace fs = std::filesystem;

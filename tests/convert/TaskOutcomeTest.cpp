@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 
 #include "audio/PlayableMp3.h"
-#include "convert/RunMessages.h"
-#include "convert/TaskOutcome.h"
+#include "run/RunMessages.h"
+#include "run/TaskOutcome.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace {

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "audio/Snd_LAME.h"
-#include "convert/ProgressDesign.h"
-#include "convert/TaskSettings.h"
+#include "run/ProgressDesign.h"
+#include "run/TaskSettings.h"
 #include "core/TaskList.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "convert/TaskOutcome.h"
+#include "run/TaskOutcome.h"
 
 #include <cstdio>
 

@@ -1,4 +1,6 @@
-#include "convert/RunMessages.h"
+#include "run/RunMessages.h"
+
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -51,6 +53,29 @@ TRunFailure DescribeFailure(const Exception& e, TRunStage stage) {
   if (failure.What == TSndFailure::Other && stage == TRunStage::Opening)
     failure.What = TSndFailure::CannotOpen;
   return failure;
+}
+
+TReason ReasonOf(const TRunFailure& failure, const std::string& source) {
+  switch (failure.What) {
+    case TSndFailure::CannotOpen: {
+      struct stat info {};
+      if (stat(source.c_str(), &info) != 0) return errno == ENOENT ? TReason::Missing : TReason::Unreadable;
+      return S_ISREG(info.st_mode) ? TReason::Unreadable : TReason::NotAFile;
+    }
+    case TSndFailure::CannotCreate:
+      if (failure.SystemError == ENAMETOOLONG) return TReason::NameTooLong;
+      // Before the input opens, only the output's folders are made.
+      return failure.Stage == TRunStage::Opening ? TReason::OutputFolder : TReason::OutputWrite;
+    case TSndFailure::Damaged:
+      return TReason::Damaged;
+    case TSndFailure::NoAudio:
+      return TReason::NoAudio;
+    case TSndFailure::WriteFailed:
+      return failure.SystemError == ENAMETOOLONG ? TReason::NameTooLong : TReason::OutputWrite;
+    case TSndFailure::Other:
+      break;
+  }
+  return TReason::Encoder;
 }
 
 std::string FailureMessage(const TRunFailure& failure, const std::string& source, const std::string& output,

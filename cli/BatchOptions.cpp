@@ -1,7 +1,10 @@
-#include "convert/BatchOptions.h"
+#include "cli/BatchOptions.h"
 
 #include <algorithm>
 #include <climits>
+
+#include <QCommandLineParser>
+#include <QStringList>
 
 #include "core/Settings.h"
 #include "core/TaskList.h"
@@ -106,6 +109,16 @@ std::string SetJobs(const std::string& value, TBatchOptions& options) {
   return {};
 }
 
+std::string SetSkip(const std::string&, TBatchOptions& options) {
+  options.Existing = TExistingOutput::Skip;
+  return {};
+}
+
+std::string SetOverwrite(const std::string&, TBatchOptions& options) {
+  options.Existing = TExistingOutput::Overwrite;
+  return {};
+}
+
 const OptionSpec kOptions[] = {
     {"output", 'o', true, &SetOutputDir},
     {"bitrate", 0, true, &SetBitrate},
@@ -113,37 +126,47 @@ const OptionSpec kOptions[] = {
     {"rate", 0, true, &SetRate},
     {"mode", 0, true, &SetMode},
     {"jobs", 'j', true, &SetJobs},
-    {"skip-existing", 0, false,
-     [](const std::string&, TBatchOptions& o) {
-       o.Existing = TExistingOutput::Skip;
-       return std::string();
-     }},
-    {"overwrite", 0, false,
-     [](const std::string&, TBatchOptions& o) {
-       o.Existing = TExistingOutput::Overwrite;
-       return std::string();
-     }},
+    {"skip-existing", 0, false, &SetSkip},
+    {"overwrite", 0, false, &SetOverwrite},
     {"quiet", 'q', false, nullptr, &TBatchOptions::Quiet},
     {"json", 0, false, nullptr, &TBatchOptions::Json},
     {"help", 'h', false, nullptr, &TBatchOptions::Help},
     {"version", 0, false, nullptr, &TBatchOptions::Version},
 };
 
-const OptionSpec* FindLong(const std::string& name) {
-  for (const OptionSpec& spec : kOptions)
-    if (name == spec.longName) return &spec;
-  return nullptr;
-}
-
-const OptionSpec* FindShort(char name) {
-  for (const OptionSpec& spec : kOptions)
-    if (spec.shortName != 0 && name == spec.shortName) return &spec;
-  return nullptr;
-}
-
 // How a usage error names the option: -o by its letter, the others by their long names.
 std::string Shown(const OptionSpec& spec) {
   return std::string(spec.longName) == "output" ? "-o" : "--" + std::string(spec.longName);
+}
+
+// Arguments are bytes (a file name need not be UTF-8): each byte is carried as one character of
+// the same value, so every value comes back byte for byte.
+QString Carried(const std::string& bytes) {
+  return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+std::string Bytes(const QString& carried) { return carried.toLatin1().toStdString(); }
+
+const OptionSpec* Named(const QString& name) {
+  for (const OptionSpec& spec : kOptions)
+    if (name == QLatin1String(spec.longName) || (spec.shortName && name == QChar(spec.shortName)))
+      return &spec;
+  return nullptr;
+}
+
+// The parser's own complaint, in this program's words: the option it names, by how it was given.
+std::string UsageError(const QCommandLineParser& parser) {
+  if (!parser.unknownOptionNames().isEmpty()) {
+    const QString name = parser.unknownOptionNames().first();
+    return "unknown option '" + std::string(name.size() == 1 ? "-" : "--") + Bytes(name) + "'";
+  }
+  const QString text = parser.errorText();
+  const qsizetype open = text.indexOf('\''), close = text.lastIndexOf('\'');
+  QString given = open >= 0 && close > open ? text.mid(open + 1, close - open - 1) : QString();
+  given = given.section('=', 0, 0);
+  while (given.startsWith('-')) given.remove(0, 1);
+  const OptionSpec* spec = Named(given);
+  if (!spec) return Bytes(text);
+  return Shown(*spec) + (spec->takesValue ? " needs a value" : " takes no value");
 }
 
 }  // namespace
@@ -151,57 +174,41 @@ std::string Shown(const OptionSpec& spec) {
 TParsedCommandLine ParseBatchCommandLine(const std::vector<std::string>& arguments) {
   TParsedCommandLine parsed;
   TBatchOptions& options = parsed.Options;
-  bool onlyInputs = false;
-  bool bitrateSeen = false, vbrSeen = false, skipSeen = false, overwriteSeen = false;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (onlyInputs || argument.size() < 2 || argument[0] != '-') {
-      options.Inputs.push_back(argument);
-      continue;
-    }
-    if (argument == "--") {
-      onlyInputs = true;
-      continue;
-    }
-    const OptionSpec* spec = nullptr;
-    std::optional<std::string> value;
-    if (argument[1] == '-') {
-      const auto equals = argument.find('=');
-      spec = FindLong(argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2));
-      if (equals != std::string::npos) value = argument.substr(equals + 1);
-    } else {
-      spec = FindShort(argument[1]);
-      if (argument.size() > 2) value = argument.substr(2);
-    }
-    if (!spec || (!spec->takesValue && value && argument[1] != '-')) {
-      parsed.Error = "unknown option '" + argument + "'";
-      return parsed;
-    }
-    if (!spec->takesValue && value) {
-      parsed.Error = Shown(*spec) + " takes no value";
-      return parsed;
-    }
-    if (spec->takesValue && !value) {
-      if (i + 1 >= arguments.size()) {
-        parsed.Error = Shown(*spec) + " needs a value";
-        return parsed;
-      }
-      value = arguments[++i];
-    }
-    if (spec->flag)
-      options.*(spec->flag) = true;
-    else
-      parsed.Error = spec->apply(value.value_or(std::string()), options);
-    if (!parsed.Error.empty()) return parsed;
-    const std::string name = spec->longName;
-    bitrateSeen |= name == "bitrate";
-    vbrSeen |= name == "vbr";
-    skipSeen |= name == "skip-existing";
-    overwriteSeen |= name == "overwrite";
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+  std::vector<QCommandLineOption> declared;
+  for (const OptionSpec& spec : kOptions) {
+    QStringList names;
+    if (spec.shortName) names << QString(QChar(spec.shortName));
+    names << QString::fromLatin1(spec.longName);
+    declared.emplace_back(names);
+    if (spec.takesValue) declared.back().setValueName("VALUE");
+    parser.addOption(declared.back());
   }
-  if (bitrateSeen && vbrSeen) {
+  QStringList carried{QStringLiteral("tolvane-convert")};
+  for (const std::string& argument : arguments) carried << Carried(argument);
+  if (!parser.parse(carried)) {
+    parsed.Error = UsageError(parser);
+    return parsed;
+  }
+  for (size_t at = 0; at < declared.size(); ++at) {
+    const OptionSpec& spec = kOptions[at];
+    if (!parser.isSet(declared[at])) continue;
+    if (spec.flag) {
+      options.*(spec.flag) = true;
+      continue;
+    }
+    const QStringList values = spec.takesValue ? parser.values(declared[at]) : QStringList{QString()};
+    for (const QString& value : values) {
+      parsed.Error = spec.apply(Bytes(value), options);
+      if (!parsed.Error.empty()) return parsed;
+    }
+  }
+  for (const QString& input : parser.positionalArguments()) options.Inputs.push_back(Bytes(input));
+  const auto given = [&](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+  if (given("bitrate") && given("vbr")) {
     parsed.Error = "--bitrate and --vbr cannot be used together";
-  } else if (skipSeen && overwriteSeen) {
+  } else if (given("skip-existing") && given("overwrite")) {
     parsed.Error = "--skip-existing and --overwrite cannot be used together";
   } else if (options.Inputs.empty() && !options.Help && !options.Version) {
     parsed.Error = "no input: name the files or folders to convert";

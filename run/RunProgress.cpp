@@ -1,4 +1,4 @@
-#include "convert/RunProgress.h"
+#include "run/RunProgress.h"
 
 #include <QTime>
 #include <algorithm>

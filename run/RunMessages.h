@@ -3,6 +3,7 @@
 #include <string>
 
 #include "audio/Snd_Classes.h"
+#include "run/RunOutcome.h"
 
 // Where in a task the failure arose: the run opening the source, the sink's Start (preparing the
 // output, on the user-interface thread) or the conversion itself (on the sink's worker).
@@ -18,6 +19,9 @@ struct TRunFailure {
 
 // The reader's errors mean "cannot be opened" before the conversion runs and "damaged" while it runs.
 TRunFailure DescribeFailure(const Exception& e, TRunStage stage);
+
+// The reason a failure stands for; a source that cannot be opened is told apart by what is there now.
+TReason ReasonOf(const TRunFailure& failure, const std::string& source);
 
 // The message for a skipped task: names the file (by its name alone where the library's text gives
 // its whole path), says in plain words what happened and gives the library's own text in

@@ -1,4 +1,4 @@
-#include "convert/PartFile.h"
+#include "run/PartFile.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -59,14 +59,18 @@ std::string TPartFile::Claim(const std::string& finalPath) {
   int fd = open(path.c_str(), flags, 0666);
   // A link left at our own hidden name is no file of anyone's: it goes, the file behind it stays.
   if (fd < 0 && errno == ELOOP && unlink(path.c_str()) == 0) fd = open(path.c_str(), flags, 0666);
+  error_ = errno;
   if (fd < 0) return "Cannot create file \"" + path + "\". " + std::strerror(errno);
+  error_ = 0;
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
+    error_ = EEXIST;
     return "Cannot create file \"" + path + "\". It is not a regular file";
   }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
+    error_ = error;
     close(fd);
     if (error == EWOULDBLOCK) return "The MP3 file \"" + finalPath + "\" is being written by another run";
     return "Cannot lock file \"" + path + "\". " + std::strerror(error);

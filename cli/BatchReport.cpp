@@ -1,5 +1,6 @@
-#include "convert/BatchReport.h"
+#include "cli/BatchReport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -44,13 +45,13 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
-std::string JsonLine(const TBatchResult& result) {
+std::string JsonLine(const TTaskResult& result) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.3f", std::isfinite(result.Seconds) ? result.Seconds : 0.0);
   return "{\"input\":" + JsonString(result.Input) +
          ",\"output\":" + (result.Output.empty() ? std::string("null") : JsonString(result.Output)) +
-         ",\"outcome\":\"" + OutcomeName(result.Outcome) + "\",\"seconds\":" + seconds +
-         ",\"message\":" + JsonString(result.Message) + "}";
+         ",\"outcome\":\"" + OutcomeName(result.Outcome) + "\",\"reason\":\"" + ReasonName(result.Reason) +
+         "\",\"seconds\":" + seconds + ",\"message\":" + JsonString(result.Message) + "}";
 }
 
 std::string ClockText(int64_t milliseconds) {
@@ -61,32 +62,39 @@ std::string ClockText(int64_t milliseconds) {
   return text;
 }
 
-std::string ProgressLineText(const TBatchProgress& progress, int64_t elapsedMs) {
+std::string ProgressLineText(const TRunSnapshot& progress, int64_t elapsedMs) {
+  // The running files count by the part read so far.
+  int64_t converted = progress.ConvertedHns;
+  double workDone = progress.WorkEnded;
+  for (const TRunningTask& task : progress.Running) {
+    converted += task.PositionHns;
+    if (task.DurationHns > 0)
+      workDone += std::clamp(double(task.PositionHns) / double(task.DurationHns), 0.0, 1.0);
+  }
   std::string text = std::to_string(progress.Ended) + " of " + std::to_string(progress.Total) +
-                     (progress.Total == 1 ? " file, " : " files, ") +
-                     ClockText(progress.ConvertedHns / 10000) + " of audio converted";
-  const double left = progress.WorkTotal - progress.WorkDone;
-  if (progress.WorkDone > 0 && left > 0 && elapsedMs > 0) {
-    const double ms = double(elapsedMs) / progress.WorkDone * left;
+                     (progress.Total == 1 ? " file, " : " files, ") + ClockText(converted / 10000) +
+                     " of audio converted";
+  const double left = progress.Work - workDone;
+  if (workDone > 0 && left > 0 && elapsedMs > 0) {
+    const double ms = double(elapsedMs) / workDone * left;
     if (std::isfinite(ms) && ms < 1e15) text += ", about " + ClockText(int64_t(ms)) + " left";
   }
   return text;
 }
 
-std::string SummaryText(const TBatchRun& run, int total) {
+std::string SummaryText(const TRunEngine& run, int total) {
   std::string text = std::to_string(total) + (total == 1 ? " file: " : " files: ");
   bool first = true;
-  for (const TBatchOutcome outcome :
-       {TBatchOutcome::Converted, TBatchOutcome::Short, TBatchOutcome::Skipped, TBatchOutcome::Failed}) {
-    if (run.Count(outcome) == 0 && outcome != TBatchOutcome::Converted) continue;
+  for (const TOutcome outcome : {TOutcome::Converted, TOutcome::Short, TOutcome::Skipped, TOutcome::Failed}) {
+    if (run.Count(outcome) == 0 && outcome != TOutcome::Converted) continue;
     text += (first ? "" : ", ") + std::to_string(run.Count(outcome)) + " " + OutcomeName(outcome);
     first = false;
   }
   return text;
 }
 
-int BatchExitStatus(const TBatchRun& run) {
-  if (run.Count(TBatchOutcome::Failed) > 0) return 1;
-  if (run.Count(TBatchOutcome::Short) > 0) return 3;
+int BatchExitStatus(const TRunEngine& run) {
+  if (run.Count(TOutcome::Failed) > 0) return 1;
+  if (run.Count(TOutcome::Short) > 0) return 3;
   return 0;
 }

@@ -1,4 +1,4 @@
-#include "convert/ProgressDesign.h"
+#include "run/ProgressDesign.h"
 
 #include "audio/Snd_LAME.h"
 

@@ -1,6 +1,13 @@
-#include "convert/OutputIdentity.h"
+#include "run/OutputIdentity.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <QString>
 
 #include <filesystem>
 #include <vector>
@@ -34,7 +41,33 @@ std::string JoinBelow(const std::vector<std::string>& innermostFirst) {
   return rest;
 }
 
+// The file systems whose names match whatever their letter case.
+constexpr unsigned long kFoldingFileSystems[] = {
+    0x4d44,      // FAT
+    0x2011BAB0,  // exFAT
+    0x5346544e,  // NTFS (ntfs-3g reports fuseblk, ntfs3 this)
+    0x7366746e,  // ntfs3
+    0xFF534D42,  // CIFS
+    0xFE534D42,  // SMB2
+};
+
+bool SystemFoldsCase(const std::string& folder) {
+  struct statfs info {};
+  if (statfs(folder.c_str(), &info) != 0) return false;
+  for (const unsigned long type : kFoldingFileSystems)
+    if ((unsigned long)info.f_type == type) return true;
+  // ext4 and f2fs fold in a folder made with the case-folding attribute.
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  int flags = 0;
+  const bool folds = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & 0x40000000) != 0;  // FS_CASEFOLD_FL
+  close(fd);
+  return folds;
+}
+
 }  // namespace
+
+bool (*FolderFoldsCase)(const std::string& folder) = SystemFoldsCase;
 
 TOutputKey OutputKeyOf(const std::string& path) {
   TOutputKey key;
@@ -56,5 +89,7 @@ TOutputKey OutputKeyOf(const std::string& path) {
     folder = up;
   }
   key.Rest = key.FolderKnown ? JoinBelow(below) : path;
+  if (key.FolderKnown && FolderFoldsCase(folder.empty() ? "." : folder.string()))
+    key.Rest = QString::fromStdString(key.Rest).toCaseFolded().toStdString();
   return key;
 }

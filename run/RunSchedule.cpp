@@ -1,4 +1,4 @@
-#include "convert/RunSchedule.h"
+#include "run/RunSchedule.h"
 
 #include <algorithm>
 #include <map>

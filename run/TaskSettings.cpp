@@ -1,4 +1,4 @@
-#include "convert/TaskSettings.h"
+#include "run/TaskSettings.h"
 
 #include "audio/Snd_LAME.h"
 #include "core/TaskList.h"

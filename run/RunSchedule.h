@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "audio/CoreBudget.h"
-#include "convert/OutputIdentity.h"
+#include "run/OutputIdentity.h"
 
 struct TRunTask {
   int32_t TaskIndex = -1;  // in the task list

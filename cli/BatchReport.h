@@ -5,24 +5,24 @@
 #include <optional>
 #include <string>
 
-#include "convert/BatchRun.h"
+#include "run/RunEngine.h"
 
 // A JSON text of a path or message: UTF-8 as it is; a byte that is not UTF-8 becomes \udcXX (the
 // lone surrogate of its value, as Python's surrogateescape reads it back into the same bytes).
 std::string JsonString(const std::string& text);
 
-// {"input": ..., "output": ... or null, "outcome": ..., "seconds": ..., "message": ...}
-std::string JsonLine(const TBatchResult& result);
+// {"input": ..., "output": ... or null, "outcome": ..., "reason": ..., "seconds": ..., "message": ...}
+std::string JsonLine(const TTaskResult& result);
 
 // h:mm:ss of a span in milliseconds, whole seconds.
 std::string ClockText(int64_t milliseconds);
 
 // "3 of 40 files, 0:12:30 of audio converted, about 0:01:20 left"; the time left from the speed so
 // far (nothing until some work is done).
-std::string ProgressLineText(const TBatchProgress& progress, int64_t elapsedMs);
+std::string ProgressLineText(const TRunSnapshot& progress, int64_t elapsedMs);
 
 // "40 files: 37 converted, 1 short, 1 skipped, 1 failed"
-std::string SummaryText(const TBatchRun& run, int total);
+std::string SummaryText(const TRunEngine& run, int total);
 
 // 1 when some input failed, else 3 when some converted far short, else 0.
-int BatchExitStatus(const TBatchRun& run);
+int BatchExitStatus(const TRunEngine& run);

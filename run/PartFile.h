@@ -21,6 +21,8 @@ class TPartFile {
   // it, so a second run writing the same MP3 at the same time is refused. Returns the reason it
   // could not, empty on success.
   std::string Claim(const std::string& finalPath);
+  // The system's error behind the last refused Claim (EWOULDBLOCK: another run holds it).
+  int LastError() const { return error_; }
   const std::string& Path() const { return path_; }
   bool Claimed() const { return fd_ >= 0; }
 
@@ -34,6 +36,7 @@ class TPartFile {
   void Release();
 
   int fd_ = -1;
+  int error_ = 0;
   std::string path_;
   TFileIdentity identity_;
 };
