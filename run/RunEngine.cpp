@@ -273,7 +273,7 @@ void TRunEngine::FinishOpening(TSlot& slot) {
     return;
   }
   if (probe != 0) {
-    EndTask(slot, ResultOf(slot.Task, TOutcome::Failed, probe == 2 ? TReason::NoAudio : TReason::Unreadable,
+    EndTask(slot, ResultOf(slot.Task, TOutcome::Failed, probe == 2 ? TReason::NoAudio : SourceReason(source),
                            std::string(probe == 2 ? StrNoAudio : StrCannotRead) + " " + Quoted(source)));
     return;
   }

@@ -55,13 +55,16 @@ TRunFailure DescribeFailure(const Exception& e, TRunStage stage) {
   return failure;
 }
 
+TReason SourceReason(const std::string& source) {
+  struct stat info {};
+  if (stat(source.c_str(), &info) != 0) return errno == ENOENT ? TReason::Missing : TReason::Unreadable;
+  return S_ISREG(info.st_mode) ? TReason::Unreadable : TReason::NotAFile;
+}
+
 TReason ReasonOf(const TRunFailure& failure, const std::string& source) {
   switch (failure.What) {
-    case TSndFailure::CannotOpen: {
-      struct stat info {};
-      if (stat(source.c_str(), &info) != 0) return errno == ENOENT ? TReason::Missing : TReason::Unreadable;
-      return S_ISREG(info.st_mode) ? TReason::Unreadable : TReason::NotAFile;
-    }
+    case TSndFailure::CannotOpen:
+      return SourceReason(source);
     case TSndFailure::CannotCreate:
       if (failure.SystemError == ENAMETOOLONG) return TReason::NameTooLong;
       // Before the input opens, only the output's folders are made.

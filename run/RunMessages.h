@@ -20,6 +20,9 @@ struct TRunFailure {
 // The reader's errors mean "cannot be opened" before the conversion runs and "damaged" while it runs.
 TRunFailure DescribeFailure(const Exception& e, TRunStage stage);
 
+// Why a source cannot be opened, by what is there now: missing, not a file, or unreadable.
+TReason SourceReason(const std::string& source);
+
 // The reason a failure stands for; a source that cannot be opened is told apart by what is there now.
 TReason ReasonOf(const TRunFailure& failure, const std::string& source);
 
