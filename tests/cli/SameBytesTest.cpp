@@ -1,6 +1,8 @@
 // The window and the command line give the same MP3 bytes for the same file and settings: the
 // window's run through the real progress window with the settings it loaded, the command line's
 // through the built program, once reading the same settings file and once given them as options.
+#include <filesystem>
+
 #include "core/Settings.h"
 #include "tests/cli/CliRun.h"
 #include "tests/convert/RunFixture.h"
@@ -51,6 +53,39 @@ TEST_F(SameBytes, TheWindowAndTheCommandLineWriteTheSameMp3) {
       EXPECT_TRUE(window.size() > 1000 && window == command)
           << "cli" << which << ": " << window.size() << " bytes from the window, " << command.size();
     }
+  }
+}
+
+// A small tree of real files at one setting, two files at once on either side: the window's tasks
+// write the tree the command line rebuilds from the folder.
+TEST_F(SameBytes, ATreeOfFilesGivesTheSameMp3sThroughEitherFace) {
+  const std::vector<std::pair<std::string, std::string>> tree = {{"a/one.rm", "ra144.rm"},
+                                                                 {"b/two.rm", "aac.rm"},
+                                                                 {"b/c/three.rm", "ac3-stereo.rm"},
+                                                                 {"four.rmvb", "video-ac3-mono.rmvb"}};
+  const std::string in = sourceDir + "/tree/", window = outputDir + "/window/", command = outputDir + "/cli/";
+  DefaultSettings.AudioBitrate = 128;
+  DefaultSettings.AudioVBR = false;
+  DefaultSettings.AudioSampleRate = 32000;
+  DefaultSettings.AudioChannels = 3;
+  DefaultSettings.ParallelTasks = 2;
+  for (const auto& [path, file] : tree) {
+    std::filesystem::create_directories(std::filesystem::path(in + path).parent_path());
+    WriteWholeFile(in + path, ReadWholeFile(TestDataFile(file)));
+    const int task = AddTask(in + path);
+    Tasks[task]->OutputFile = window + path.substr(0, path.rfind('.')) + ".mp3";
+  }
+  driver.Answer(StrNo);
+  Run();
+
+  const CliResult result =
+      CliRunner().Run({"--bitrate", "128", "--rate", "32000", "--mode", "mono", "-j2", "-o",
+                       QString::fromStdString(command), QString::fromStdString(in)});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  for (const auto& [path, file] : tree) {
+    const std::string mp3 = path.substr(0, path.rfind('.')) + ".mp3";
+    const std::string fromWindow = ReadWholeFile(window + mp3);
+    EXPECT_TRUE(fromWindow.size() > 1000 && fromWindow == ReadWholeFile(command + mp3)) << mp3;
   }
 }
 
