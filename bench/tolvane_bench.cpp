@@ -19,9 +19,9 @@
 #include "audio/MainThreadCall.h"
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
+#include "probe/OpenedMedia.h"
 #include "run/ProgressDesign.h"
 #include "run/TaskOutcome.h"
-#include "probe/OpenedMedia.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "audio/Snd_LAME.h"
+#include "core/TaskList.h"
 #include "run/ProgressDesign.h"
 #include "run/TaskSettings.h"
-#include "core/TaskList.h"
 
 namespace {
 
