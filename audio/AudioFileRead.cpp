@@ -81,23 +81,13 @@ void TAudioFileReader::Open() {
   packet_.reset(av_packet_alloc());
   if (!frame_ || !packet_) CheckResult(AVERROR(ENOMEM));
 
-  // The stream's own format: 8-bit unsigned stays 8-bit, mono stays mono, more than two channels
-  // are mixed down to stereo, every other sample format becomes 16-bit signed.
   const AVSampleFormat decoded = decoder_->sample_fmt != AV_SAMPLE_FMT_NONE
                                      ? decoder_->sample_fmt
                                      : AVSampleFormat(stream->codecpar->format);
-  outSampleFormat_ = IsUnsigned8(decoded) ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
-  outBytesPerSample_ = av_get_bytes_per_sample(outSampleFormat_);
-  outChannels_ = channels == 1 ? 1 : 2;
-  av_channel_layout_default(&outLayout_, outChannels_);
-
-  streamFormat_.wFormatTag = 1;
-  streamFormat_.nChannels = uint16_t(outChannels_);
-  streamFormat_.nSamplesPerSec = uint32_t(rate);
-  streamFormat_.nBlockAlign = uint16_t(outChannels_ * outBytesPerSample_);
-  streamFormat_.nAvgBytesPerSec = uint32_t(rate) * streamFormat_.nBlockAlign;
-  streamFormat_.wBitsPerSample = uint16_t(8 * outBytesPerSample_);
-  streamFormat_.cbSize = 0;
+  sourceRate_ = rate;
+  sourceChannels_ = channels;
+  sourceUnsigned8_ = IsUnsigned8(decoded);
+  ApplyOutputFormat();
 
   if (Format()->duration != AV_NOPTS_VALUE && Format()->duration > 0) {
     streamDuration_ = av_rescale_q(Format()->duration, AV_TIME_BASE_Q, kHundredNs);
@@ -109,16 +99,51 @@ void TAudioFileReader::Open() {
   statedBitRate_ = std::max<int64_t>(stream->codecpar->bit_rate, 0);
   codecId_ = stream->codecpar->codec_id;
 
-  // Reported as the input component will deliver it: stereo and 16 bits.
-  if (streamFormat_.nChannels == 1) {
-    streamFormat_.nChannels = 2;
-    monoSource_ = true;
-  }
-  if (streamFormat_.wBitsPerSample == 8) {
-    streamFormat_.wBitsPerSample = 16;
-    byteSource_ = true;
-  }
   streamPosition_.store(0, std::memory_order_release);
+}
+
+void TAudioFileReader::ApplyOutputFormat() {
+  // The stream's own format: 8-bit unsigned stays 8-bit, mono stays mono, more than two channels
+  // are mixed down to stereo, every other sample format becomes 16-bit signed. A format asked for is
+  // always 16-bit; mono asked for mixes every source down to one channel.
+  const bool asked = requestedRate_ > 0 || requestedChannels_ > 0;
+  const int rate = requestedRate_ > 0 ? requestedRate_ : sourceRate_;
+  outSampleFormat_ = sourceUnsigned8_ && !asked ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+  outBytesPerSample_ = av_get_bytes_per_sample(outSampleFormat_);
+  outChannels_ = requestedChannels_ == 1 || sourceChannels_ == 1 ? 1 : 2;
+  av_channel_layout_uninit(&outLayout_);
+  av_channel_layout_default(&outLayout_, outChannels_);
+
+  streamFormat_.wFormatTag = 1;
+  streamFormat_.nChannels = uint16_t(outChannels_);
+  streamFormat_.nSamplesPerSec = uint32_t(rate);
+  streamFormat_.nBlockAlign = uint16_t(outChannels_ * outBytesPerSample_);
+  streamFormat_.nAvgBytesPerSec = uint32_t(rate) * streamFormat_.nBlockAlign;
+  streamFormat_.wBitsPerSample = uint16_t(8 * outBytesPerSample_);
+  streamFormat_.cbSize = 0;
+
+  // Reported as the input component will deliver it: 16 bits, and stereo unless mono was asked for.
+  monoSource_ = outChannels_ == 1 && requestedChannels_ != 1;
+  if (monoSource_) streamFormat_.nChannels = 2;
+  byteSource_ = outBytesPerSample_ == 1;
+  if (byteSource_) streamFormat_.wBitsPerSample = 16;
+}
+
+bool TAudioFileReader::SetOutputFormat(int rate, int channels) {
+  rate = std::max(rate, 0);
+  if (channels != 1 && channels != 2) channels = 0;
+  if (rate == requestedRate_ && channels == requestedChannels_) return false;
+  requestedRate_ = rate;
+  requestedChannels_ = channels;
+  const bool moved = baseKnown_ || inputDone_ || bytesOut_ > 0 || !pending_.empty();
+  ApplyOutputFormat();
+  // What was decoded in the old format is gone: a reader that moved starts over.
+  if (moved) {
+    StartOver();
+  } else {
+    ResetDecoding();
+  }
+  return true;
 }
 
 bool TAudioFileReader::NeedsResampler(const AVFrame& frame) const {
@@ -132,7 +157,7 @@ void TAudioFileReader::SetupResampler(const AVFrame& frame) {
       av_channel_layout_compare(&swrInLayout_, &frame.ch_layout) == 0) {
     return;
   }
-  resampler_.reset();
+  FlushResampler();  // a change of shape mid-stream keeps what the old resampler still holds
   AVChannelLayout inLayout{};
   // Some decoders leave the layout unspecified; the default order for that count is what they mean.
   if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
@@ -153,6 +178,8 @@ void TAudioFileReader::SetupResampler(const AVFrame& frame) {
   }
   swrInFormat_ = AVSampleFormat(frame.format);
   swrInRate_ = frame.sample_rate;
+  swrInFrames_ = 0;
+  swrOutFrames_ = 0;
   av_channel_layout_uninit(&swrInLayout_);
   if (av_channel_layout_copy(&swrInLayout_, &frame.ch_layout) < 0) CheckResult(AVERROR(ENOMEM));
 }
@@ -173,6 +200,29 @@ void TAudioFileReader::AppendResampled(const AVFrame* frame) {
     CheckResult(got);
   }
   pending_.resize(old + size_t(got) * frameBytes);
+  swrInFrames_ += inSamples;
+  swrOutFrames_ += got;
+}
+
+void TAudioFileReader::FlushResampler() {
+  if (!resampler_) return;
+  // The filter's last input samples: a few calls at most hand them all out.
+  for (int i = 0; i < 8; ++i) {
+    const size_t before = pending_.size();
+    AppendResampled(nullptr);
+    if (pending_.size() == before) break;
+  }
+  // Exactly round(in x out / in rate) frames: the resampler rounds its last partial frame up.
+  const int64_t frameBytes = streamFormat_.nBlockAlign;
+  const int64_t want = av_rescale(swrInFrames_, int64_t(streamFormat_.nSamplesPerSec), swrInRate_);
+  const int64_t extra = swrOutFrames_ - want;
+  const int64_t unread = (int64_t(pending_.size()) - int64_t(pendingPos_)) / frameBytes;
+  if (extra > 0) {
+    pending_.resize(pending_.size() - size_t(std::min(extra, unread) * frameBytes));
+  } else if (extra < 0) {
+    pending_.resize(pending_.size() + size_t(-extra * frameBytes), 0);
+  }
+  resampler_.reset();
 }
 
 void TAudioFileReader::AppendFrame(const AVFrame& frame) {
@@ -186,6 +236,7 @@ void TAudioFileReader::AppendFrame(const AVFrame& frame) {
     SetupResampler(frame);
     AppendResampled(&frame);
   } else {
+    FlushResampler();  // from a shape that needed one
     // Already in the delivered format: a plain copy of the packed samples.
     const size_t bytes = size_t(frame.nb_samples) * streamFormat_.nBlockAlign;
     pending_.insert(pending_.end(), frame.data[0], frame.data[0] + bytes);
@@ -228,9 +279,9 @@ bool TAudioFileReader::DecodeMore() {
     if (ReceiveFrame()) return true;
     if (inputDone_) {
       // The decoder is drained; a resampler may still hold a few samples.
-      if (resampler_ && swr_get_delay(resampler_.get(), streamFormat_.nSamplesPerSec) > 0) {
+      if (resampler_) {
         const size_t before = pending_.size();
-        AppendResampled(nullptr);
+        FlushResampler();
         totalBytesDecoded_ += pending_.size() - before;
         if (pending_.size() > before) return true;
       }
@@ -350,7 +401,10 @@ void TAudioFileReader::SeekTime(int64_t time) {
     streamPosition_.store(time, std::memory_order_release);
     return;
   }
-  // Seeking failed: start again from the beginning.
+  StartOver();  // seeking failed
+}
+
+void TAudioFileReader::StartOver() {
   if (Rewind()) return;
   ArmDeadline();
   if (av_seek_frame(Format(), streamIndex_, 0, AVSEEK_FLAG_BACKWARD) < 0) {

@@ -263,6 +263,8 @@ void TMP3Out::PrepareOutput() {
   }
   TSndInput* input = Input();
   try {
+    // The source resamples to the MP3's rate and mixes to its channels once: the encoder never does.
+    input->RequestFormat(MP3SampleRateHz(SampleRate), Mode == TMP3Mode::MONO ? 1 : 2);
     input->BeginRead();
   } catch (...) {
     AbandonOutputFile();

@@ -1,0 +1,85 @@
+// A 440 Hz tone at every source rate the old formats have, converted through the decoding input and
+// the MP3 sink at 44.1 kHz (the input resamples, the encoder does not): the MP3 keeps the pitch and
+// holds exactly round(source samples x 44100 / rate) samples, with one encoder and in segments.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "audio/Snd_DX9.h"
+#include "tests/audio/SegmentedRun.h"
+#include "tests/support/MediaReader.h"
+#include "tests/support/MultiRateMaker.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace {
+
+struct ToneCase {
+  int rate;
+  int channels;
+  const char* codec;  // of the WAV source
+  TMP3Mode mode;
+};
+
+class ResampledTone : public ::testing::TestWithParam<ToneCase> {};
+
+TEST_P(ResampledTone, KeepsItsPitchAndExactLength) {
+  const ToneCase c = GetParam();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string folder = dir.path().toStdString(), source = folder + "/tone.wav";
+  ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i",
+                         "sine=frequency=440:duration=1.7071:sample_rate=" + std::to_string(c.rate), "-ac",
+                         std::to_string(c.channels), "-c:a", c.codec, source}));
+  const DecodedMedia in = DecodeMedia(source);
+  ASSERT_TRUE(in.ok) << in.error;
+  const int64_t expected = std::llround(double(in.samples[0].size()) * 44100 / c.rate);
+  const int outChannels = c.mode == TMP3Mode::MONO ? 1 : 2;
+  {
+    TAudioFileReader reader(source);
+    reader.SetOutputFormat(44100, outChannels);
+    std::vector<uint8_t> block(10000);
+    int64_t bytes = 0;
+    while (const uint32_t got = reader.ReadBlock(block.data(), uint32_t(block.size()))) bytes += got;
+    const int readChannels = reader.MonoSource() ? 1 : reader.StreamFormat().nChannels;
+    EXPECT_EQ(bytes, expected * 2 * readChannels);
+  }
+  std::string oneEncoder;
+  for (const int cores : {0, 2}) {
+    TDX9In input;
+    input.FileName = source;
+    TMP3Out out;
+    out.SampleRate = sr41kHz;
+    out.BitRate = br192;
+    out.Mode = c.mode;
+    out.SegmentSeconds = 0.5;
+    const std::string mp3 = folder + "/out" + std::to_string(cores) + ".mp3";
+    ASSERT_TRUE(EncodeWithCores(out, input, mp3, cores));
+    EXPECT_EQ(out.Segmented(), cores > 1);
+    EXPECT_EQ(input.SampleRate, 44100);  // the encoder got the MP3's rate: it did not resample
+    EXPECT_EQ(input.Channels, outChannels);
+    const DecodedMedia m = DecodeMedia(mp3);
+    ASSERT_TRUE(m.ok) << m.error;
+    EXPECT_EQ(m.sampleRate, 44100);
+    EXPECT_EQ(m.channels, outChannels);
+    EXPECT_EQ(int64_t(m.samples[0].size()), expected) << "cores " << cores;
+    for (const auto& channel : m.samples) EXPECT_NEAR(DominantFrequency(channel, 44100), 440, 3);
+    const TagCheck tag = CheckLameTag(ReadWholeFile(mp3));
+    EXPECT_EQ(tag.frames, tag.fileFrames);
+    EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySourceRate, ResampledTone,
+                         ::testing::Values(ToneCase{8000, 1, "pcm_s16le", TMP3Mode::JOINT_STEREO},
+                                           ToneCase{11025, 1, "pcm_u8", TMP3Mode::JOINT_STEREO},
+                                           ToneCase{16000, 2, "pcm_s16le", TMP3Mode::MONO},
+                                           ToneCase{22050, 2, "pcm_s16le", TMP3Mode::JOINT_STEREO},
+                                           ToneCase{32000, 1, "pcm_s16le", TMP3Mode::MONO},
+                                           ToneCase{44100, 2, "pcm_s16le", TMP3Mode::STEREO},
+                                           ToneCase{48000, 2, "pcm_s16le", TMP3Mode::JOINT_STEREO}),
+                         [](const auto& info) { return std::to_string(info.param.rate); });
+
+}  // namespace
