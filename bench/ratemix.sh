@@ -7,9 +7,11 @@
 # the one file at most 1.0).
 # The mix, 40 files, all copies: the cook recording of the shared samples (firstrun.rm, 44.1 kHz mono,
 # 18.2 s) as it is, and the same music looped to 30-90 s from different starting points and written
-# by the ffmpeg tool as AC-3 at 32, 44.1 and 48 kHz and AAC at 8, 11.025, 16, 22.05, 32, 44.1 and
-# 48 kHz, mono and stereo, in RealMedia (.rm and .ra).
-# Usage: bench/ratemix.sh [runs]   (BUILD_DIR selects the build folder, default build)
+# by the ffmpeg tool as AC-3 at 32, 44.1 and 48 kHz, AAC at 8, 11.025, 16, 22.05, 32, 44.1 and 48 kHz,
+# mono and stereo, and RealAudio 14.4 (8 kHz mono), in RealMedia (.rm and .ra). The one file: the
+# same music, 120 s of 11.025 kHz mono AAC.
+# Usage: bench/ratemix.sh [runs]   (BUILD_DIR selects the build folder, default build; MIX_SECONDS=N
+# makes every file N seconds long, for a quick check that the script works)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
@@ -27,19 +29,19 @@ export XDG_CONFIG_HOME="$work/config" # no saved settings: the built-in ones
 kinds=(ac3:32000:1:96k:rm ac3:32000:2:192k:rm ac3:44100:1:96k:ra ac3:44100:2:192k:rm ac3:48000:1:96k:rm
   ac3:48000:2:192k:ra aac:8000:1:16k:ra aac:8000:2:24k:rm aac:11025:1:24k:rm aac:11025:2:32k:ra
   aac:16000:1:32k:rm aac:16000:2:48k:rm aac:22050:1:32k:ra aac:22050:2:64k:rm aac:32000:1:48k:rm
-  aac:32000:2:64k:ra aac:44100:1:64k:rm aac:44100:2:96k:rm aac:48000:2:96k:ra)
+  aac:32000:2:64k:ra aac:44100:1:64k:rm aac:44100:2:96k:rm aac:48000:2:96k:ra real_144:8000:1:8k:ra)
 echo "Making the mix ..."
 mkdir -p "$work/in"
 for i in $(seq 1 38); do
   IFS=: read -r codec rate channels bitrate ext <<<"${kinds[$(((i - 1) % ${#kinds[@]}))]}"
   ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop 12 -i "$sample" -ss $(((i * 3) % 16)) \
-    -t $((30 + (i % 4) * 20)) -ac "$channels" -ar "$rate" -c:a "$codec" -b:a "$bitrate" \
-    -metadata title="Music $i" -metadata author="Tolvane bench" -f rm "$work/in/music$i.$ext"
+    -t "${MIX_SECONDS:-$((30 + (i % 4) * 20))}" -ac "$channels" -ar "$rate" -c:a "$codec" -b:a "$bitrate" \
+    -metadata title="Music $i" -metadata author="Tolvane bench" -f rm "$work/in/music$i.$ext" 2>/dev/null
 done
 for i in 39 40; do cp "$sample" "$work/in/music$i.rm"; done
 mkdir -p "$work/one"
-ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop 12 -i "$sample" -t 120 -ac 1 -ar 11025 \
-  -c:a aac -b:a 24k -metadata title="Voice" -f rm "$work/one/voice.ra"
+ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop 12 -i "$sample" -t "${MIX_SECONDS:-120}" \
+  -ac 1 -ar 11025 -c:a aac -b:a 24k -metadata title="Voice" -f rm "$work/one/voice.ra" 2>/dev/null
 
 now() { date +%s.%N; }
 # CPU seconds (user + system) of the finished children of this shell; `times` runs in this shell.
