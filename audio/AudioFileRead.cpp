@@ -1,6 +1,7 @@
 #include "audio/AudioFileRead.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <limits>
@@ -21,6 +22,8 @@ constexpr std::chrono::milliseconds kCallBudget{30000};
 constexpr int kMaxReadFailures = 64;
 // A first timestamp further before zero than this is taken as nonsense rather than encoder priming.
 constexpr int64_t kMaxLeadIn = 10LL * 10000000;
+// Frames the resampler hands out in one call at most (256 KB of 16-bit stereo).
+constexpr int kMostResampledFrames = 65536;
 
 bool IsUnsigned8(AVSampleFormat f) { return f == AV_SAMPLE_FMT_U8 || f == AV_SAMPLE_FMT_U8P; }
 
@@ -184,17 +187,19 @@ void TAudioFileReader::SetupResampler(const AVFrame& frame) {
   if (av_channel_layout_copy(&swrInLayout_, &frame.ch_layout) < 0) CheckResult(AVERROR(ENOMEM));
 }
 
-void TAudioFileReader::AppendResampled(const AVFrame* frame) {
-  const int inSamples = frame ? frame->nb_samples : 0;
-  const int room = swr_get_out_samples(resampler_.get(), inSamples);
+void TAudioFileReader::AppendResampled(const uint8_t* const* in, int inSamples) {
+  int room = swr_get_out_samples(resampler_.get(), inSamples);
   if (room < 0) CheckResult(room);
+  // A rate far above the source's (a damaged header saying 1 Hz) would make one frame hundreds of
+  // megabytes: the resampler keeps the input and hands its output out in pieces.
+  room = std::min(room, kMostResampledFrames);
+  swrBacklog_ = false;
   if (room == 0) return;
   const size_t frameBytes = streamFormat_.nBlockAlign;
   const size_t old = pending_.size();
   pending_.resize(old + size_t(room) * frameBytes);
   uint8_t* out = pending_.data() + old;
-  const int got = swr_convert(resampler_.get(), &out, room,
-                              frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr, inSamples);
+  const int got = swr_convert(resampler_.get(), &out, room, const_cast<const uint8_t**>(in), inSamples);
   if (got < 0) {
     pending_.resize(old);
     CheckResult(got);
@@ -202,17 +207,26 @@ void TAudioFileReader::AppendResampled(const AVFrame* frame) {
   pending_.resize(old + size_t(got) * frameBytes);
   swrInFrames_ += inSamples;
   swrOutFrames_ += got;
+  totalBytesDecoded_ += size_t(got) * frameBytes;
+  swrBacklog_ = got == room;
 }
 
-void TAudioFileReader::FlushResampler() {
-  if (!resampler_) return;
-  // The filter's last input samples: a few calls at most hand them all out.
-  for (int i = 0; i < 8; ++i) {
-    const size_t before = pending_.size();
-    AppendResampled(nullptr);
-    if (pending_.size() == before) break;
-  }
-  // Exactly round(in x out / in rate) frames: the resampler rounds its last partial frame up.
+void TAudioFileReader::DrainBacklog() {
+  // Input pointers are needed but not read: no input is not the end of the stream here.
+  static const uint8_t nothing = 0;
+  static const std::array<const uint8_t*, kMostChannels> noInput = [] {
+    std::array<const uint8_t*, kMostChannels> pointers{};
+    pointers.fill(&nothing);
+    return pointers;
+  }();
+  AppendResampled(noInput.data(), 0);
+}
+
+bool TAudioFileReader::FlushStep() {
+  if (!resampler_) return false;
+  AppendResampled(nullptr, 0);
+  if (swrBacklog_) return true;
+  // All out. Exactly round(in x out / in rate) frames: the resampler rounds its last one up.
   const int64_t frameBytes = streamFormat_.nBlockAlign;
   const int64_t want = av_rescale(swrInFrames_, int64_t(streamFormat_.nSamplesPerSec), swrInRate_);
   const int64_t extra = swrOutFrames_ - want;
@@ -223,6 +237,12 @@ void TAudioFileReader::FlushResampler() {
     pending_.resize(pending_.size() + size_t(-extra * frameBytes), 0);
   }
   resampler_.reset();
+  return false;
+}
+
+void TAudioFileReader::FlushResampler() {
+  while (FlushStep()) {
+  }
 }
 
 void TAudioFileReader::AppendFrame(const AVFrame& frame) {
@@ -231,17 +251,16 @@ void TAudioFileReader::AppendFrame(const AVFrame& frame) {
     baseTime_ = FrameStartTime(frame);
     baseKnown_ = true;
   }
-  const size_t before = pending_.size();
   if (NeedsResampler(frame)) {
     SetupResampler(frame);
-    AppendResampled(&frame);
+    AppendResampled(frame.extended_data, frame.nb_samples);
   } else {
     FlushResampler();  // from a shape that needed one
     // Already in the delivered format: a plain copy of the packed samples.
     const size_t bytes = size_t(frame.nb_samples) * streamFormat_.nBlockAlign;
     pending_.insert(pending_.end(), frame.data[0], frame.data[0] + bytes);
+    totalBytesDecoded_ += bytes;
   }
-  totalBytesDecoded_ += pending_.size() - before;
 }
 
 int64_t TAudioFileReader::FrameStartTime(const AVFrame& frame) const {
@@ -276,16 +295,17 @@ bool TAudioFileReader::ReceiveFrame() {
 bool TAudioFileReader::DecodeMore() {
   int readFailures = 0;
   for (;;) {
+    if (resampler_ && swrBacklog_) {
+      DrainBacklog();  // the output of input the resampler already has comes first
+      if (!pending_.empty()) return true;
+    }
     if (ReceiveFrame()) return true;
     if (inputDone_) {
       // The decoder is drained; a resampler may still hold a few samples.
-      if (resampler_) {
-        const size_t before = pending_.size();
-        FlushResampler();
-        totalBytesDecoded_ += pending_.size() - before;
-        if (pending_.size() > before) return true;
-      }
-      return false;
+      if (!resampler_) return false;
+      FlushStep();
+      if (!pending_.empty()) return true;
+      continue;
     }
     ArmDeadline();
     int ret = av_read_frame(Format(), packet_.get());
@@ -356,6 +376,7 @@ uint32_t TAudioFileReader::ReadBlock(void* buffer, uint32_t size) {
 void TAudioFileReader::ResetDecoding() {
   avcodec_flush_buffers(decoder_.get());
   resampler_.reset();
+  swrBacklog_ = false;
   pending_.clear();
   pendingPos_ = 0;
   inputDone_ = false;

@@ -59,7 +59,9 @@ class TAudioFileReader {
   bool DecodeMore();
   bool ReceiveFrame();
   void AppendFrame(const AVFrame& frame);
-  void AppendResampled(const AVFrame* frame);
+  void AppendResampled(const uint8_t* const* in, int inSamples);  // in null: the end of the input
+  void DrainBacklog();
+  bool FlushStep();  // hands out a piece of the resampler's tail; false once it is all out
   void FlushResampler();
   void SetupResampler(const AVFrame& frame);
   bool NeedsResampler(const AVFrame& frame) const;
@@ -100,6 +102,8 @@ class TAudioFileReader {
   AVChannelLayout swrInLayout_{};
   int64_t swrInFrames_ = 0;   // frames the resampler was given
   int64_t swrOutFrames_ = 0;  // and made
+  bool swrBacklog_ = false;   // the resampler holds input whose output did not fit the last call
+  static constexpr int kMostChannels = 64;  // the resampler's own limit
 
   std::vector<uint8_t> pending_;  // decoded bytes not yet handed out
   size_t pendingPos_ = 0;

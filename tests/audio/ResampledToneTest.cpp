@@ -72,6 +72,23 @@ TEST_P(ResampledTone, KeepsItsPitchAndExactLength) {
   }
 }
 
+// 400 Hz up to 44.1 kHz: one decoded frame makes more than the resampler hands out in one call.
+TEST(ResampledReader, AFarLowerRateComesOutInPiecesWithTheExactLength) {
+  QTemporaryDir dir;
+  const std::string source = dir.path().toStdString() + "/low.wav";
+  ASSERT_TRUE(RunFfmpeg(
+      {"-f", "lavfi", "-i", "sine=frequency=50:duration=3.1:sample_rate=400", "-c:a", "pcm_s16le", source}));
+  TAudioFileReader reader(source);
+  reader.SetOutputFormat(44100, 2);
+  std::vector<int16_t> pcm(100000);
+  std::vector<float> mono;
+  while (const uint32_t got = reader.ReadBlock(pcm.data(), uint32_t(pcm.size() * 2))) {
+    for (uint32_t i = 0; i < got / 2; ++i) mono.push_back(pcm[i] / 32768.0f);
+  }
+  EXPECT_EQ(int64_t(mono.size()), std::llround(1240 * 44100 / 400.0));
+  EXPECT_NEAR(DominantFrequency(mono, 44100), 50, 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(EverySourceRate, ResampledTone,
                          ::testing::Values(ToneCase{8000, 1, "pcm_s16le", TMP3Mode::JOINT_STEREO},
                                            ToneCase{11025, 1, "pcm_u8", TMP3Mode::JOINT_STEREO},
