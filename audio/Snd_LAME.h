@@ -101,10 +101,11 @@ class TMP3Out : public TSndFileOut {
   // The run's core budget, shared by all its sinks; null (the default) or one core encodes a task with
   // one encoder on the sink's own worker, as always. The run calls TaskStarted before it starts the sink
   // and TaskEnded once the sink is done with the task (OnDone or OnThreadException): the task's own core.
-  // A run begins in segments when the budget lends a core at its start; else it encodes with one
-  // encoder (the same bytes as without a budget) and goes on in segments once a core is lent, with
-  // two segments' worth of input left. A segmented run asks TryAcquireExtra for each segment a helper
-  // encodes and gives the core back after it. Set between runs only; the budget must outlive them.
+  // A run begins in segments when it claims a free core at its start (ClaimForSegments); else it
+  // encodes with one encoder (the same bytes as without a budget) and goes on in segments once it
+  // claims one, from a whole audio frame in the file on, with two segments' worth of input left. The
+  // claimed core is the first helper's; a segmented run asks TryAcquireExtra for each further segment a
+  // helper encodes and gives the core back after it. Set between runs only; the budget must outlive them.
   TCoreBudget* Cores = nullptr;
   // Segments of a segmented run are about this long (whole MP3 frames); tests make them short.
   double SegmentSeconds = 40.0;
