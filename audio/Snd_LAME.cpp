@@ -5,13 +5,11 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
-#include <limits>
 #include <numeric>
 
 #include "audio/AudioReadError.h"
 #include "audio/FileStream.h"
 #include "audio/Id3v2Tag.h"
-#include "audio/Mp3FrameHeader.h"
 #include "audio/SegmentEncoder.h"
 #include "audio/lame.h"
 #include "core/TaskList.h"
