@@ -230,8 +230,6 @@ TEST_F(MP3OutSegments, ACoreFreedBeforeTheFirstWholeFrameWaitsForIt) {
     TMP3Out out;
     out.EnableVBR = out.WriteVBRHeader = vbr;
     out.SegmentSeconds = 2;
-    ASSERT_TRUE(EncodeWithCores(out, source, Path("one.mp3"), 0));
-    const size_t samples = DecodeMedia(Path("one.mp3")).samples[0].size();
     // Before the encoder's first frame (its tag frame alone is out), within it, and just after it.
     for (const int32_t firstRead : {4 * 1300, 4 * 2000, 4 * 3000}) {
       SCOPED_TRACE(std::to_string(vbr) + " " + std::to_string(firstRead));
@@ -247,7 +245,7 @@ TEST_F(MP3OutSegments, ACoreFreedBeforeTheFirstWholeFrameWaitsForIt) {
       const TagCheck tag = CheckLameTag(ReadWholeFile(Path("freed.mp3")));
       EXPECT_EQ(tag.frames, tag.fileFrames);
       EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
-      EXPECT_EQ(DecodeMedia(Path("freed.mp3")).samples[0].size(), samples);
+      EXPECT_EQ(DecodeMedia(Path("freed.mp3")).samples[0].size(), pcm.size() / 2);
     }
   }
 }
