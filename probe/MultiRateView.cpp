@@ -61,8 +61,8 @@ MultiRateView::MultiRateView(const BoundedFile& file, const RealMediaLayout& lay
   // The playing time the file states, unless the packets belie it.
   const uint32_t duration = layout.PlayingTime(stream);
   const uint64_t packets = chosen.packets + chosen.fillPackets;
-  const uint64_t payload = chosen.payloadBytes + chosen.fillPackets * chosen.packetPayload +
-                           packets * kPacketHeaderSize0;
+  const uint64_t payload =
+      chosen.payloadBytes + chosen.fillPackets * chosen.packetPayload + packets * kPacketHeaderSize0;
   // A start after the stream's last packet is damage.
   const uint32_t startTime = chosen.startTime <= chosen.lastTimestamp ? chosen.startTime : 0;
 
@@ -168,7 +168,8 @@ bool MultiRateView::NextPacket() {
         continue;
       }
       // Another stream's packet, one that damage has given this stream's number, or a repeat: skipped.
-      if (packet.stream != stream_.number || layout_.Owner(walker_, packet) != static_cast<int>(index_)) continue;
+      if (packet.stream != stream_.number || layout_.Owner(walker_, packet) != static_cast<int>(index_))
+        continue;
       if (packetsSeen_ % kPacketsPerCheckpoint == 0 && nextStart_ > checkpoints_.back().start) {
         // The walker stands after this packet now; the checkpoint names the state before it.
         RealMediaPacketWalker::State before = walker_.Save();

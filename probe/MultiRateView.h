@@ -49,7 +49,7 @@ class MultiRateView : public MediaBytes {
   const RealMediaLayout& layout_;
   const std::size_t index_;
   const RealMediaStream& stream_;
-  std::string header_;     // the single-rate header chunks and the DATA chunk's header
+  std::string header_;  // the single-rate header chunks and the DATA chunk's header
   RealMediaPacketWalker walker_;
   int64_t size_ = 0;
   int64_t position_ = 0;
@@ -57,10 +57,10 @@ class MultiRateView : public MediaBytes {
   uint64_t packetsSeen_ = 0;
   Packet packet_;
   StreamCursor cursor_;
-  uint32_t fillPending_ = 0;   // filler packets to present before the held packet
-  bool holding_ = false;       // a packet of the file waits behind its fillers
+  uint32_t fillPending_ = 0;  // filler packets to present before the held packet
+  bool holding_ = false;      // a packet of the file waits behind its fillers
   RealMediaPacket held_;
-  bool ended_ = false;         // the walker has given the stream's last packet
-  uint32_t timestamp_ = 0;     // the last timestamp presented
+  bool ended_ = false;      // the walker has given the stream's last packet
+  uint32_t timestamp_ = 0;  // the last timestamp presented
   std::vector<Checkpoint> checkpoints_;
 };

@@ -144,6 +144,7 @@ bool OpenedMedia::WalkLayout() {
     lastProgress_ = std::chrono::steady_clock::now();
     return lastProgress_ > deadline_;
   };
+  if (readHookForTests) readHookForTests();
   sound_ = walked->layout.Read(*file_, stop);
   lastProgress_ = std::chrono::steady_clock::now();
   if (!sound_ || !walked->layout.IsMultiRate()) {

@@ -62,7 +62,8 @@ class OpenedMedia {
   // stream really holds; 0 otherwise.
   int64_t HeldDurationHns() const;
 
-  // Tests only: called at the start of every read of the file's bytes (to stand for a slow disk).
+  // Tests only: called at the start of every read of the file's bytes and of the walk of a RealMedia
+  // file's packets (to stand for a slow disk).
   static void (*readHookForTests)();
 
  private:
@@ -81,8 +82,8 @@ class OpenedMedia {
   int64_t furthestByte_ = 0;  // the furthest position read so far: reading beyond it is progress
   bool sound_ = false;        // the file's RealMedia header is sound
   std::unique_ptr<BoundedFile> file_;
-  std::shared_ptr<WalkedLayout> walked_;  // a multi-rate file's layout, shared with later opens of it
-  int openedStream_ = -1;                 // the stream of walked_ that is open
+  std::shared_ptr<WalkedLayout> walked_;         // a multi-rate file's layout, shared with later opens of it
+  int openedStream_ = -1;                        // the stream of walked_ that is open
   std::vector<RealMediaLayout::Patch> patches_;  // what makes a single-rate file's header readable
   std::unique_ptr<MediaBytes> bytes_;
   IoContextPtr io_;

@@ -50,9 +50,9 @@ bool RealMediaHeaderWalker::Next(RealMediaChunk& chunk) {
     return false;
   }
   // A size that leads to no known chunk is damage: the chunk ends where the next known one starts.
-  const bool leads = chunk.size >= kChunkHeaderSize &&
-                     (offset_ + chunk.size >= file_.Size() ||
-                      KnownChunk(file_.ReadAt(offset_ + chunk.size, kChunkHeaderSize)));
+  const bool leads =
+      chunk.size >= kChunkHeaderSize && (offset_ + chunk.size == file_.Size() ||
+                                         KnownChunk(file_.ReadAt(offset_ + chunk.size, kChunkHeaderSize)));
   if (!leads) {
     const uint64_t found = NextKnownChunk(offset_ + kChunkHeaderSize);
     if (found > 0) {
@@ -142,7 +142,8 @@ std::string ContentBody(const RealMediaContent& content, std::size_t size) {
     // The last text takes up what the chunk holds beyond the others, as zero bytes after its own.
     const std::size_t rest = size >= body.size() + 2 ? size - body.size() - 2 : 0;
     const std::size_t after = 2 * static_cast<std::size_t>(3 - k);  // the lengths of the texts after it
-    const std::size_t length = k < 3 ? std::min(content.texts[k].size(), rest >= after ? rest - after : 0) : rest;
+    const std::size_t length =
+        k < 3 ? std::min(content.texts[k].size(), rest >= after ? rest - after : 0) : rest;
     if (length > 0xFFFF) return {};
     const std::size_t kept = std::min(length, content.texts[k].size());
     body += static_cast<char>((length >> 8) & 0xFF);

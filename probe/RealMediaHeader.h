@@ -11,8 +11,8 @@
 struct RealMediaChunk {
   std::string id;  // four letters
   uint64_t offset = 0;
-  uint32_t size = 0;   // as the chunk states it
-  bool whole = false;  // the file holds all of it
+  uint32_t size = 0;      // as the chunk states it
+  bool whole = false;     // the file holds all of it
   bool repaired = false;  // the size leads to no known chunk: it is taken up to the next one
 };
 

@@ -138,8 +138,8 @@ struct StreamTrack {
   RealMediaPacketWalker::State after;  // where the walker stood after the stream's last packet
   uint64_t walkedAfter = 0;
   StreamCursor cursor;
-  uint64_t taken = 0;       // timestamps taken into the span
-  uint32_t recent = 0;      // the last one taken
+  uint64_t taken = 0;          // timestamps taken into the span
+  uint32_t recent = 0;         // the last one taken
   std::vector<uint32_t> jump;  // timestamps far from the span, near each other: a jump not yet believed
 };
 
@@ -352,7 +352,8 @@ bool RealMediaLayout::ReadHeaderChunks(const BoundedFile& file, uint64_t& firstD
     if (!chunk.whole) return false;
     if (chunk.repaired) {
       std::string size(4, '\0');
-      for (int k = 0; k < 4; ++k) size[static_cast<std::size_t>(k)] = static_cast<char>(chunk.size >> (24 - 8 * k));
+      for (int k = 0; k < 4; ++k)
+        size[static_cast<std::size_t>(k)] = static_cast<char>(chunk.size >> (24 - 8 * k));
       patches_.push_back({chunk.offset + 4, size});
     }
     if (chunk.id == "PROP" && chunk.size >= kPropSize) {
@@ -449,7 +450,8 @@ int RealMediaLayout::StreamIndex(uint16_t number) const {
 }
 
 int RealMediaLayout::Owner(RealMediaPacketWalker& walker, const RealMediaPacket& packet) const {
-  for (int index = StreamIndex(packet.stream); index >= 0; index = nextOfNumber_[static_cast<std::size_t>(index)]) {
+  for (int index = StreamIndex(packet.stream); index >= 0;
+       index = nextOfNumber_[static_cast<std::size_t>(index)]) {
     if (PayloadFits(streams_[static_cast<std::size_t>(index)], walker, packet)) return index;
   }
   return -1;
@@ -480,7 +482,8 @@ std::vector<std::size_t> RealMediaLayout::Decodable() const {
     // blocks may be short (a cut, a damaged packet), so a sixteenth either way is allowed.
     const uint64_t height = std::max<uint64_t>(stream.blockPackets, 1);
     const uint64_t packets = stream.packets + stream.fillPackets, starts = stream.blockStarts;
-    if (starts > 0 && (packets * 16 > (starts + 1) * height * 17 || packets * 16 + 16 * height < starts * height * 15)) {
+    if (starts > 0 &&
+        (packets * 16 > (starts + 1) * height * 17 || packets * 16 + 16 * height < starts * height * 15)) {
       continue;
     }
     const AVCodecID codec = CodecOf(stream.fourcc);

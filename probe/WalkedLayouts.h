@@ -1,7 +1,7 @@
 #pragma once
-// The walked layouts of the multi-rate files opened last (as many as a run holds, within a memory bound), so that the packets of a file are walked
-// once however often it is opened (the probe, the run, a rewind), for as long as the file is unchanged.
-// Safe to use from any thread.
+// The walked layouts of the multi-rate files opened last (as many as a run holds, within a memory bound), so
+// that the packets of a file are walked once however often it is opened (the probe, the run, a rewind), for
+// as long as the file is unchanged. Safe to use from any thread.
 #include <atomic>
 #include <memory>
 
