@@ -103,7 +103,7 @@ bool ReadTexts(ByteReader reader, int first, const uint16_t* length, bool exactl
 
 }  // namespace
 
-RealMediaContent ReadContent(std::string_view chunk) {
+RealMediaContent ReadContent(std::string_view chunk, bool whole) {
   RealMediaContent content;
   ByteReader reader(chunk);
   if (!reader.Skip(kChunkHeaderSize)) return content;
@@ -113,7 +113,7 @@ RealMediaContent ReadContent(std::string_view chunk) {
   }
   // A length leads past the chunk: the one value in its place that makes the texts after it end
   // exactly with the chunk repairs it; without one, the texts before the damage are what is left.
-  content.repaired = true;
+  content.repaired = whole;
   for (int k = 0; k < 4; ++k) {
     const ByteReader before = reader;
     uint16_t length = 0;
@@ -123,6 +123,7 @@ RealMediaContent ReadContent(std::string_view chunk) {
       content.present[k] = true;
       continue;
     }
+    if (!whole) break;
     const std::size_t room = before.Remaining() < 2 ? 0 : before.Remaining() - 2;
     for (std::size_t size = 0; size <= std::min<std::size_t>(room, 0xFFFF); ++size) {
       const uint16_t candidate = static_cast<uint16_t>(size);

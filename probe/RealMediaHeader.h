@@ -52,7 +52,8 @@ struct RealMediaContent {
   bool present[4] = {};
   bool repaired = false;  // the lengths as the chunk states them do not end with it
 };
-RealMediaContent ReadContent(std::string_view chunk);
+// A chunk the file's end cuts is not repaired: its lengths are not what is damaged.
+RealMediaContent ReadContent(std::string_view chunk, bool whole = true);
 // The texts as a CONT chunk's body of exactly size bytes (the last text padded with zero bytes); empty
 // when they do not fit.
 std::string ContentBody(const RealMediaContent& content, std::size_t size);
