@@ -130,6 +130,28 @@ TEST_F(MultiRateProbe, ASlowDiskStillOpens) {
   EXPECT_EQ(CurrentTask.SourceSampleRate, 44100);
 }
 
+// A run of more multi-rate files than a handful: each is walked once, when it is added, and not again
+// when it is converted.
+TEST_F(MultiRateProbe, ARunOfManyFilesWalksEachOnce) {
+  TOLVANE_REQUIRE_SAMPLE(cook, "multirate-cook.ra");
+  const std::string bytes = ReadWholeFile(cook);
+  std::vector<std::string> paths;
+  for (int k = 0; k < 12; ++k) {
+    paths.push_back(Folder() + "/run" + std::to_string(k) + ".ra");
+    WriteWholeFile(paths.back(), bytes);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a layout is kept once the file settled
+  for (const std::string& path : paths) {
+    OpenedMedia media;
+    ASSERT_EQ(media.Open(path.c_str()), 0);
+  }
+  for (const std::string& path : paths) {
+    OpenedMedia media;
+    ASSERT_EQ(media.Open(path.c_str()), 0);
+    EXPECT_LT(media.FileBytesRead(), bytes.size() / 2) << path << " was walked again";
+  }
+}
+
 // A walk of the packets that takes longer than the stall limit (a slow share, several tasks walking
 // at once) is progress, not a stall.
 void SlowWalk() {
