@@ -1,6 +1,7 @@
 #include "audio/AudioFileRead.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <limits>
@@ -21,6 +22,8 @@ constexpr std::chrono::milliseconds kCallBudget{30000};
 constexpr int kMaxReadFailures = 64;
 // A first timestamp further before zero than this is taken as nonsense rather than encoder priming.
 constexpr int64_t kMaxLeadIn = 10LL * 10000000;
+// Frames the resampler hands out in one call at most (256 KB of 16-bit stereo).
+constexpr int kMostResampledFrames = 65536;
 
 bool IsUnsigned8(AVSampleFormat f) { return f == AV_SAMPLE_FMT_U8 || f == AV_SAMPLE_FMT_U8P; }
 
@@ -81,23 +84,13 @@ void TAudioFileReader::Open() {
   packet_.reset(av_packet_alloc());
   if (!frame_ || !packet_) CheckResult(AVERROR(ENOMEM));
 
-  // The stream's own format: 8-bit unsigned stays 8-bit, mono stays mono, more than two channels
-  // are mixed down to stereo, every other sample format becomes 16-bit signed.
   const AVSampleFormat decoded = decoder_->sample_fmt != AV_SAMPLE_FMT_NONE
                                      ? decoder_->sample_fmt
                                      : AVSampleFormat(stream->codecpar->format);
-  outSampleFormat_ = IsUnsigned8(decoded) ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
-  outBytesPerSample_ = av_get_bytes_per_sample(outSampleFormat_);
-  outChannels_ = channels == 1 ? 1 : 2;
-  av_channel_layout_default(&outLayout_, outChannels_);
-
-  streamFormat_.wFormatTag = 1;
-  streamFormat_.nChannels = uint16_t(outChannels_);
-  streamFormat_.nSamplesPerSec = uint32_t(rate);
-  streamFormat_.nBlockAlign = uint16_t(outChannels_ * outBytesPerSample_);
-  streamFormat_.nAvgBytesPerSec = uint32_t(rate) * streamFormat_.nBlockAlign;
-  streamFormat_.wBitsPerSample = uint16_t(8 * outBytesPerSample_);
-  streamFormat_.cbSize = 0;
+  sourceRate_ = rate;
+  sourceChannels_ = channels;
+  sourceUnsigned8_ = IsUnsigned8(decoded);
+  ApplyOutputFormat();
 
   if (Format()->duration != AV_NOPTS_VALUE && Format()->duration > 0) {
     streamDuration_ = av_rescale_q(Format()->duration, AV_TIME_BASE_Q, kHundredNs);
@@ -109,16 +102,51 @@ void TAudioFileReader::Open() {
   statedBitRate_ = std::max<int64_t>(stream->codecpar->bit_rate, 0);
   codecId_ = stream->codecpar->codec_id;
 
-  // Reported as the input component will deliver it: stereo and 16 bits.
-  if (streamFormat_.nChannels == 1) {
-    streamFormat_.nChannels = 2;
-    monoSource_ = true;
-  }
-  if (streamFormat_.wBitsPerSample == 8) {
-    streamFormat_.wBitsPerSample = 16;
-    byteSource_ = true;
-  }
   streamPosition_.store(0, std::memory_order_release);
+}
+
+void TAudioFileReader::ApplyOutputFormat() {
+  // The stream's own format: 8-bit unsigned stays 8-bit, mono stays mono, more than two channels
+  // are mixed down to stereo, every other sample format becomes 16-bit signed. A format asked for is
+  // always 16-bit; mono asked for mixes every source down to one channel.
+  const bool asked = requestedRate_ > 0 || requestedChannels_ > 0;
+  const int rate = requestedRate_ > 0 ? requestedRate_ : sourceRate_;
+  outSampleFormat_ = sourceUnsigned8_ && !asked ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+  outBytesPerSample_ = av_get_bytes_per_sample(outSampleFormat_);
+  outChannels_ = requestedChannels_ == 1 || sourceChannels_ == 1 ? 1 : 2;
+  av_channel_layout_uninit(&outLayout_);
+  av_channel_layout_default(&outLayout_, outChannels_);
+
+  streamFormat_.wFormatTag = 1;
+  streamFormat_.nChannels = uint16_t(outChannels_);
+  streamFormat_.nSamplesPerSec = uint32_t(rate);
+  streamFormat_.nBlockAlign = uint16_t(outChannels_ * outBytesPerSample_);
+  streamFormat_.nAvgBytesPerSec = uint32_t(rate) * streamFormat_.nBlockAlign;
+  streamFormat_.wBitsPerSample = uint16_t(8 * outBytesPerSample_);
+  streamFormat_.cbSize = 0;
+
+  // Reported as the input component will deliver it: 16 bits, and stereo unless mono was asked for.
+  monoSource_ = outChannels_ == 1 && requestedChannels_ != 1;
+  if (monoSource_) streamFormat_.nChannels = 2;
+  byteSource_ = outBytesPerSample_ == 1;
+  if (byteSource_) streamFormat_.wBitsPerSample = 16;
+}
+
+bool TAudioFileReader::SetOutputFormat(int rate, int channels) {
+  rate = std::max(rate, 0);
+  if (channels != 1 && channels != 2) channels = 0;
+  if (rate == requestedRate_ && channels == requestedChannels_) return false;
+  requestedRate_ = rate;
+  requestedChannels_ = channels;
+  const bool moved = baseKnown_ || inputDone_ || bytesOut_ > 0 || !pending_.empty();
+  ApplyOutputFormat();
+  // What was decoded in the old format is gone: a reader that moved starts over.
+  if (moved) {
+    StartOver();
+  } else {
+    ResetDecoding();
+  }
+  return true;
 }
 
 bool TAudioFileReader::NeedsResampler(const AVFrame& frame) const {
@@ -132,7 +160,7 @@ void TAudioFileReader::SetupResampler(const AVFrame& frame) {
       av_channel_layout_compare(&swrInLayout_, &frame.ch_layout) == 0) {
     return;
   }
-  resampler_.reset();
+  FlushResampler();  // a change of shape mid-stream keeps what the old resampler still holds
   AVChannelLayout inLayout{};
   // Some decoders leave the layout unspecified; the default order for that count is what they mean.
   if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
@@ -153,26 +181,68 @@ void TAudioFileReader::SetupResampler(const AVFrame& frame) {
   }
   swrInFormat_ = AVSampleFormat(frame.format);
   swrInRate_ = frame.sample_rate;
+  swrInFrames_ = 0;
+  swrOutFrames_ = 0;
   av_channel_layout_uninit(&swrInLayout_);
   if (av_channel_layout_copy(&swrInLayout_, &frame.ch_layout) < 0) CheckResult(AVERROR(ENOMEM));
 }
 
-void TAudioFileReader::AppendResampled(const AVFrame* frame) {
-  const int inSamples = frame ? frame->nb_samples : 0;
-  const int room = swr_get_out_samples(resampler_.get(), inSamples);
+void TAudioFileReader::AppendResampled(const uint8_t* const* in, int inSamples) {
+  int room = swr_get_out_samples(resampler_.get(), inSamples);
   if (room < 0) CheckResult(room);
+  // A rate far above the source's (a damaged header saying 1 Hz) would make one frame hundreds of
+  // megabytes: the resampler keeps the input and hands its output out in pieces.
+  room = std::min(room, kMostResampledFrames);
+  swrBacklog_ = false;
   if (room == 0) return;
   const size_t frameBytes = streamFormat_.nBlockAlign;
   const size_t old = pending_.size();
   pending_.resize(old + size_t(room) * frameBytes);
   uint8_t* out = pending_.data() + old;
-  const int got = swr_convert(resampler_.get(), &out, room,
-                              frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr, inSamples);
+  const int got = swr_convert(resampler_.get(), &out, room, const_cast<const uint8_t**>(in), inSamples);
   if (got < 0) {
     pending_.resize(old);
     CheckResult(got);
   }
   pending_.resize(old + size_t(got) * frameBytes);
+  swrInFrames_ += inSamples;
+  swrOutFrames_ += got;
+  totalBytesDecoded_ += size_t(got) * frameBytes;
+  swrBacklog_ = got == room;
+}
+
+void TAudioFileReader::DrainBacklog() {
+  // Input pointers are needed but not read: no input is not the end of the stream here.
+  static const uint8_t nothing = 0;
+  static const std::array<const uint8_t*, kMostChannels> noInput = [] {
+    std::array<const uint8_t*, kMostChannels> pointers{};
+    pointers.fill(&nothing);
+    return pointers;
+  }();
+  AppendResampled(noInput.data(), 0);
+}
+
+bool TAudioFileReader::FlushStep() {
+  if (!resampler_) return false;
+  AppendResampled(nullptr, 0);
+  if (swrBacklog_) return true;
+  // All out. Exactly round(in x out / in rate) frames: the resampler rounds its last one up.
+  const int64_t frameBytes = streamFormat_.nBlockAlign;
+  const int64_t want = av_rescale(swrInFrames_, int64_t(streamFormat_.nSamplesPerSec), swrInRate_);
+  const int64_t extra = swrOutFrames_ - want;
+  const int64_t unread = (int64_t(pending_.size()) - int64_t(pendingPos_)) / frameBytes;
+  if (extra > 0) {
+    pending_.resize(pending_.size() - size_t(std::min(extra, unread) * frameBytes));
+  } else if (extra < 0) {
+    pending_.resize(pending_.size() + size_t(-extra * frameBytes), 0);
+  }
+  resampler_.reset();
+  return false;
+}
+
+void TAudioFileReader::FlushResampler() {
+  while (FlushStep()) {
+  }
 }
 
 void TAudioFileReader::AppendFrame(const AVFrame& frame) {
@@ -181,16 +251,16 @@ void TAudioFileReader::AppendFrame(const AVFrame& frame) {
     baseTime_ = FrameStartTime(frame);
     baseKnown_ = true;
   }
-  const size_t before = pending_.size();
   if (NeedsResampler(frame)) {
     SetupResampler(frame);
-    AppendResampled(&frame);
+    AppendResampled(frame.extended_data, frame.nb_samples);
   } else {
+    FlushResampler();  // from a shape that needed one
     // Already in the delivered format: a plain copy of the packed samples.
     const size_t bytes = size_t(frame.nb_samples) * streamFormat_.nBlockAlign;
     pending_.insert(pending_.end(), frame.data[0], frame.data[0] + bytes);
+    totalBytesDecoded_ += bytes;
   }
-  totalBytesDecoded_ += pending_.size() - before;
 }
 
 int64_t TAudioFileReader::FrameStartTime(const AVFrame& frame) const {
@@ -225,16 +295,17 @@ bool TAudioFileReader::ReceiveFrame() {
 bool TAudioFileReader::DecodeMore() {
   int readFailures = 0;
   for (;;) {
+    if (resampler_ && swrBacklog_) {
+      DrainBacklog();  // the output of input the resampler already has comes first
+      if (!pending_.empty()) return true;
+    }
     if (ReceiveFrame()) return true;
     if (inputDone_) {
       // The decoder is drained; a resampler may still hold a few samples.
-      if (resampler_ && swr_get_delay(resampler_.get(), streamFormat_.nSamplesPerSec) > 0) {
-        const size_t before = pending_.size();
-        AppendResampled(nullptr);
-        totalBytesDecoded_ += pending_.size() - before;
-        if (pending_.size() > before) return true;
-      }
-      return false;
+      if (!resampler_) return false;
+      FlushStep();
+      if (!pending_.empty()) return true;
+      continue;
     }
     ArmDeadline();
     int ret = av_read_frame(Format(), packet_.get());
@@ -305,6 +376,7 @@ uint32_t TAudioFileReader::ReadBlock(void* buffer, uint32_t size) {
 void TAudioFileReader::ResetDecoding() {
   avcodec_flush_buffers(decoder_.get());
   resampler_.reset();
+  swrBacklog_ = false;
   pending_.clear();
   pendingPos_ = 0;
   inputDone_ = false;
@@ -350,7 +422,10 @@ void TAudioFileReader::SeekTime(int64_t time) {
     streamPosition_.store(time, std::memory_order_release);
     return;
   }
-  // Seeking failed: start again from the beginning.
+  StartOver();  // seeking failed
+}
+
+void TAudioFileReader::StartOver() {
   if (Rewind()) return;
   ArmDeadline();
   if (av_seek_frame(Format(), streamIndex_, 0, AVSEEK_FLAG_BACKWARD) < 0) {

@@ -1,6 +1,7 @@
 #pragma once
 // TAudioFileReader: decodes the primary audio stream of a media file to PCM in the stream's own
-// format, block by block. It stands on libavformat, libavcodec and libswresample.
+// format, or in one a caller asks for, block by block. It stands on libavformat, libavcodec and
+// libswresample.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -26,8 +27,15 @@ class TAudioFileReader {
   uint32_t ReadBlock(void* buffer, uint32_t size);
   // Repositions to Time (100-ns units); falls back to the beginning when seeking fails. Never raises.
   void SeekTime(int64_t time);
+  // Asks for ReadBlock's PCM as 16-bit signed at rate Hz, resampled once (0: the stream's own rate),
+  // mixed down to one channel when channels is 1 (any other value: mono stays mono, more channels
+  // become stereo). Of n source frames come exactly round(n x rate / source rate). (0, 0) is the
+  // stream's own format. A reader that has already decoded starts over from the beginning.
+  // Returns whether the format changed.
+  bool SetOutputFormat(int rate, int channels);
 
-  // Channels and bits describe the PCM after widening to 16-bit stereo, not ReadBlock's bytes.
+  // Channels and bits describe the PCM after widening to 16-bit stereo, not ReadBlock's bytes; a mono
+  // output asked for is one channel.
   const TWaveFormatEx& StreamFormat() const { return streamFormat_; }
   const std::string& FileName() const { return fileName_; }
   int64_t StreamDuration() const { return streamDuration_; }  // 100-ns units, 0 when unknown
@@ -43,13 +51,18 @@ class TAudioFileReader {
 
  private:
   void Open();
+  void ApplyOutputFormat();
+  void StartOver();
   void OpenStreams(std::unique_ptr<OpenedMedia>& media, snd_ffmpeg::CodecPtr& decoder, int& streamIndex);
   AVFormatContext* Format() const { return media_->Context(); }
   bool Rewind();
   bool DecodeMore();
   bool ReceiveFrame();
   void AppendFrame(const AVFrame& frame);
-  void AppendResampled(const AVFrame* frame);
+  void AppendResampled(const uint8_t* const* in, int inSamples);  // in null: the end of the input
+  void DrainBacklog();
+  bool FlushStep();  // hands out a piece of the resampler's tail; false once it is all out
+  void FlushResampler();
   void SetupResampler(const AVFrame& frame);
   bool NeedsResampler(const AVFrame& frame) const;
   void ResetDecoding();
@@ -66,6 +79,12 @@ class TAudioFileReader {
   int64_t fileSize_ = 0;
   int64_t statedBitRate_ = 0;
   AVCodecID codecId_ = AV_CODEC_ID_NONE;
+  // What the stream decodes to, and what was asked for (0: the stream's own).
+  int sourceRate_ = 0;
+  int sourceChannels_ = 0;
+  bool sourceUnsigned8_ = false;
+  int requestedRate_ = 0;
+  int requestedChannels_ = 0;
 
   std::unique_ptr<OpenedMedia> media_;  // the opened file (the one way media files are opened)
   snd_ffmpeg::CodecPtr decoder_;
@@ -81,6 +100,10 @@ class TAudioFileReader {
   AVSampleFormat swrInFormat_ = AV_SAMPLE_FMT_NONE;
   int swrInRate_ = 0;
   AVChannelLayout swrInLayout_{};
+  int64_t swrInFrames_ = 0;   // frames the resampler was given
+  int64_t swrOutFrames_ = 0;  // and made
+  bool swrBacklog_ = false;   // the resampler holds input whose output did not fit the last call
+  static constexpr int kMostChannels = 64;  // the resampler's own limit
 
   std::vector<uint8_t> pending_;  // decoded bytes not yet handed out
   size_t pendingPos_ = 0;

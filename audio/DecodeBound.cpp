@@ -47,7 +47,7 @@ int64_t PlayableHns(int64_t fileSize, int64_t statedBitRate, AVCodecID codec) {
 int64_t DecodeLimitHns(int64_t statedDuration, int64_t fileSize, int64_t statedBitRate, AVCodecID codec) {
   const int64_t holds = statedDuration > 0 ? statedDuration : PlayableHns(fileSize, statedBitRate, codec);
   if (holds <= 0) return 0;
-  if (holds > (std::numeric_limits<int64_t>::max() - kMarginHns) / 2)
+  if (holds > (std::numeric_limits<int64_t>::max() - kMarginHns) / 3)
     return std::numeric_limits<int64_t>::max();
-  return 2 * holds + kMarginHns;
+  return holds + holds / 2 + kMarginHns;
 }

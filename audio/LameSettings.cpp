@@ -1,7 +1,7 @@
 #include "audio/LameSettings.h"
 
 #include "audio/Id3v2Tag.h"
-#include "audio/Snd_Classes.h"
+#include "audio/SndError.h"
 #include "audio/lame.h"
 
 void TLameCloser::operator()(lame_global_flags* encoder) const {

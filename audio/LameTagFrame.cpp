@@ -18,11 +18,24 @@ void PutBigEndian(unsigned char* at, uint32_t value, int bytes) {
 
 }  // namespace
 
-uint16_t LameCrc16(uint16_t crc, const unsigned char* data, size_t size) {
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+namespace {
+
+struct TCrc16Table {
+  uint16_t Entry[256];
+  constexpr TCrc16Table() : Entry() {
+    for (int byte = 0; byte < 256; ++byte) {
+      uint16_t crc = uint16_t(byte);
+      for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+      Entry[byte] = crc;
+    }
   }
+};
+constexpr TCrc16Table Crc16Table;
+
+}  // namespace
+
+uint16_t LameCrc16(uint16_t crc, const unsigned char* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) crc = uint16_t((crc >> 8) ^ Crc16Table.Entry[(crc ^ data[i]) & 0xFF]);
   return crc;
 }
 

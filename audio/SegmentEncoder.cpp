@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "audio/Mp3FrameHeader.h"
-#include "audio/Snd_Classes.h"
+#include "audio/SndError.h"
 #include "audio/lame.h"
 
 TSegmentEncoder::TSegmentEncoder(TLameHandle encoder, const int16_t* pcm, int64_t frames,

@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "audio/SegmentEncoder.h"
-#include "audio/Snd_Classes.h"
+#include "audio/SndError.h"
 
 struct TSegmentedEncoding::TJob {
   enum class State { Filling, Queued, Encoding, Done, Failed };
@@ -21,7 +21,11 @@ struct TSegmentedEncoding::TJob {
 };
 
 TSegmentedEncoding::TSegmentedEncoding(TSetup setup, TLameHandle first)
-    : setup_(std::move(setup)), first_(std::move(first)), signals_(*setup_.Signals), mutex_(signals_.Mutex) {
+    : setup_(std::move(setup)),
+      first_(std::move(first)),
+      signals_(*setup_.Signals),
+      mutex_(signals_.Mutex),
+      claimed_(setup_.ClaimedCore && setup_.Cores) {
   if (setup_.TakeOver.Read <= 0) return;
   // The first segment is open from the start: it is the file's last should the input end right here.
   auto job = std::make_shared<TJob>();
@@ -35,13 +39,40 @@ TSegmentedEncoding::TSegmentedEncoding(TSetup setup, TLameHandle first)
 void TSegmentedEncoding::AddHelperIfUseful() {
   // A helper only once a core is free and none is idle: a sink in a batch that fills every core starts
   // none, and one whose neighbours end starts them then.
-  if (!setup_.Cores || int32_t(helpers_.size()) >= setup_.Helpers || setup_.Cores->FreeCores() <= 0) return;
+  if (!setup_.Cores || noHelpers_ || int32_t(helpers_.size()) >= setup_.Helpers) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (idleHelpers_ > 0) return;
+    if (idleHelpers_ > 0 || (!claimed_ && setup_.Cores->LendableCores() <= 0)) return;
     ++idleHelpers_;
   }
-  helpers_.emplace_back([this] { HelperLoop(); });
+  try {
+    helpers_.reserve(helpers_.size() + 1);  // so that a started thread is always kept
+    std::function<void()> loop = [this] { HelperLoop(); };
+    helpers_.push_back(setup_.StartThread ? setup_.StartThread(std::move(loop))
+                                          : std::thread(std::move(loop)));
+  } catch (const std::exception&) {
+    // No thread to be had (the system's limit, memory): the worker encodes every segment itself.
+    bool release = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      --idleHelpers_;
+      noHelpers_ = true;
+      release = helpers_.empty() && claimed_;
+      if (release) claimed_ = false;
+    }
+    if (release) setup_.Cores->ReleaseExtra();
+  }
+}
+
+bool TSegmentedEncoding::TakeCore() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (claimed_) {
+      claimed_ = false;
+      return true;
+    }
+  }
+  return setup_.Cores->TryAcquireExtra();
 }
 
 TSegmentedEncoding::~TSegmentedEncoding() { Abandon(); }
@@ -58,6 +89,10 @@ void TSegmentedEncoding::Abandon() {
   for (std::thread& helper : helpers_) helper.join();
   helpers_.clear();
   workerJob_.reset();
+  if (claimed_) {
+    claimed_ = false;
+    setup_.Cores->ReleaseExtra();
+  }
 }
 
 bool TSegmentedEncoding::Paused() const { return setup_.PauseRequested && setup_.PauseRequested(); }
@@ -282,7 +317,7 @@ void TSegmentedEncoding::HelperLoop() {
     // A core beyond the task's own, or none: the worker encodes the segment then. Cores freed by
     // other tasks are seen at the next try.
     lock.unlock();
-    const bool lent = setup_.Cores->TryAcquireExtra();
+    const bool lent = TakeCore();
     lock.lock();
     if (!lent) {
       signals_.Changed.wait_for(lock, milliseconds(20));

@@ -18,6 +18,7 @@
 #include "audio/CoreBudget.h"
 #include "audio/LameSettings.h"
 #include "audio/SegmentPlan.h"
+#include "audio/SegmentResult.h"
 
 // What the helper threads share with their sink across runs: the wake-up for a pause or a resume,
 // and the count of helpers inside a block of encoding (a pause has settled only at 0).
@@ -31,24 +32,6 @@ struct TEncoderSignals {
   }
 };
 
-// A finished segment, in file order: its kept frames, which overlap the segments beside it.
-struct TSegmentResult {
-  std::vector<unsigned char> Frames;    // the first segment's open with the encoder's empty tag frame
-  std::vector<unsigned char> TagFrame;  // the first segment's encoder tag frame, else empty
-  int64_t FirstFrame = 0;               // the file's frame its first kept frame is
-  int64_t OwnFrame = 0;                 // the file's frame where it takes over from the one before
-  int64_t NextFirstFrame = -1;          // the first kept frame of the segment after it (-1: none)
-  int Padding = -1;                     // flushed (the file's last): its encoder padding
-  bool TagOpens = false;                // Frames opens with the empty tag frame (TagFrame's size)
-};
-
-// A run that began with one encoder and goes on in segments: what that encoder has done so far.
-struct TSegmentTakeOver {
-  int64_t Read = 0;                  // input sample frames it was given
-  int64_t Frames = 0;                // its frames in the file already
-  std::vector<unsigned char> Bytes;  // what it wrote of the frames after those, from a header on
-};
-
 class TSegmentedEncoding {
  public:
   struct TSetup {
@@ -57,7 +40,10 @@ class TSegmentedEncoding {
     int32_t ChunkFrames = 4096;
     int64_t BufferSize = 0;
     TCoreBudget* Cores = nullptr;
-    int32_t Helpers = 0;  // threads that may encode beside the worker, each on a lent core, at most
+    int32_t Helpers = 0;       // threads that may encode beside the worker, each on a lent core, at most
+    bool ClaimedCore = false;  // the sink has claimed a lent core for the run: the first helper's
+    // Starts a helper thread (default: std::thread); a helper that cannot start leaves the worker alone.
+    std::function<std::thread(std::function<void()>)> StartThread;
     std::function<bool()> PauseRequested;
     TEncoderSignals* Signals = nullptr;
     TSegmentTakeOver TakeOver;  // Read 0: the run starts in segments
@@ -101,6 +87,7 @@ class TSegmentedEncoding {
   bool Paused() const;
   void Abandon();
   void AddHelperIfUseful();
+  bool TakeCore();  // a lent core for a helper: the claimed one, else one the budget has free
 
   TSetup setup_;
   TLameHandle first_;
@@ -116,4 +103,6 @@ class TSegmentedEncoding {
   bool taken_ = false;                // a segment went out
   std::vector<std::thread> helpers_;  // started and joined by the worker
   int32_t idleHelpers_ = 0;           // helpers without a segment
+  bool claimed_ = false;              // the claimed core, until a helper takes it (under mutex_)
+  bool noHelpers_ = false;            // a helper could not start: the worker goes on alone
 };

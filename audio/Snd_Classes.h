@@ -12,26 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/Exception.h"
-
-// What a failed run ran into, as a user would name it; the conversion run words its message by it.
-enum class TSndFailure : int32_t {
-  Other,         // anything else (misuse, a refused encoder setting, ...)
-  CannotOpen,    // the source file cannot be opened or has no readable audio stream
-  CannotCreate,  // the output file cannot be created
-  Damaged,       // the source turned out to be damaged while it was read
-  NoAudio,       // nothing at all could be decoded
-  WriteFailed,   // writing the output failed (SystemError tells why, ENOSPC for a full disk)
-};
-
-class ESndException : public Exception {
- public:
-  explicit ESndException(const std::string& message, TSndFailure failure = TSndFailure::Other,
-                         int systemError = 0)
-      : Exception(message), Failure(failure), SystemError(systemError) {}
-  TSndFailure Failure;
-  int SystemError;  // errno of the system call that failed, 0 when none did
-};
+#include "audio/SndError.h"
 
 // Owner-less stand-in for the toolkit's component: tells the components that watch it when it is
 // destroyed. Links are made and broken on the thread that owns both components.
@@ -87,6 +68,9 @@ class TSndInput : public TComponent {
   virtual void ForceIdle();
   virtual void BeginRead() = 0;
   virtual void EndRead() = 0;
+  // Asks for PCM at rate Hz (0: the source's own) with channels channels (0: the source's own) from
+  // the next BeginRead on, to be converted once at the source; a source that cannot ignores it.
+  virtual void RequestFormat(int32_t rate, int32_t channels) { (void)rate, (void)channels; }
 
   // 64-bit: a source of more than 2^31 bytes (3 h 22 min of CD audio) must not overflow.
   std::atomic<int64_t> Position{0};  // bytes delivered by ReadData since BeginRead

@@ -41,30 +41,35 @@ TDX9In::~TDX9In() {
   readerView_.store(nullptr, std::memory_order_release);
 }
 
+void TDX9In::TakeFormat(const TAudioFileReader& reader) {
+  const TWaveFormatEx& f = reader.StreamFormat();
+  const int64_t rate = f.nSamplesPerSec;
+  const int64_t bytesPerSecond = rate * f.nChannels * (f.wBitsPerSample / 8);
+  // Whole seconds only: the last partial second is not counted, so Position may end above Size.
+  const int64_t seconds = reader.StreamDuration() / 10000000;
+  Size = bytesPerSecond > 0 && seconds > std::numeric_limits<int64_t>::max() / bytesPerSecond
+             ? std::numeric_limits<int64_t>::max()
+             : seconds * bytesPerSecond;
+  SampleRate = int32_t(f.nSamplesPerSec);
+  BitsPerSample = f.wBitsPerSample;
+  Channels = f.nChannels;
+  TotalSamples = av_rescale(reader.StreamDuration(), rate, 10000000);
+  // A damaged header can make a decoder produce audio without end: more than twice what the file
+  // states (or, stating nothing, can hold at its bit rate) plus a minute is taken as damage.
+  const int64_t limit =
+      DecodeLimitHns(reader.StreamDuration(), reader.FileSize(), reader.StatedBitRate(), reader.CodecId());
+  runawayFrames_ = limit > 0 ? av_rescale(limit, rate, 10000000) : 0;
+  holdsSeconds_ = (reader.StreamDuration() > 0
+                       ? reader.StreamDuration()
+                       : PlayableHns(reader.FileSize(), reader.StatedBitRate(), reader.CodecId())) /
+                  10000000;
+}
+
 void TDX9In::OpenSource() {
   if (OpenCount.load() == 0) {
     auto reader = std::make_unique<TAudioFileReader>(FileName);
-    const TWaveFormatEx& f = reader->StreamFormat();
-    const int64_t rate = f.nSamplesPerSec;
-    const int64_t bytesPerSecond = rate * f.nChannels * (f.wBitsPerSample / 8);
-    // Whole seconds only: the last partial second is not counted, so Position may end above Size.
-    const int64_t seconds = reader->StreamDuration() / 10000000;
-    Size = bytesPerSecond > 0 && seconds > std::numeric_limits<int64_t>::max() / bytesPerSecond
-               ? std::numeric_limits<int64_t>::max()
-               : seconds * bytesPerSecond;
-    SampleRate = int32_t(f.nSamplesPerSec);
-    BitsPerSample = f.wBitsPerSample;
-    Channels = f.nChannels;
-    TotalSamples = av_rescale(reader->StreamDuration(), rate, 10000000);
-    // A damaged header can make a decoder produce audio without end: more than twice what the file
-    // states (or, stating nothing, can hold at its bit rate) plus a minute is taken as damage.
-    const int64_t limit = DecodeLimitHns(reader->StreamDuration(), reader->FileSize(),
-                                         reader->StatedBitRate(), reader->CodecId());
-    runawayFrames_ = limit > 0 ? av_rescale(limit, rate, 10000000) : 0;
-    holdsSeconds_ = (reader->StreamDuration() > 0
-                         ? reader->StreamDuration()
-                         : PlayableHns(reader->FileSize(), reader->StatedBitRate(), reader->CodecId())) /
-                    10000000;
+    reader->SetOutputFormat(requestedRate_, requestedChannels_);
+    TakeFormat(*reader);
     ReopenOnQuery = true;
     reader_ = std::move(reader);
     readerView_.store(reader_.get(), std::memory_order_release);
@@ -72,6 +77,16 @@ void TDX9In::OpenSource() {
     readerUsed_ = false;
   }
   OpenCount.fetch_add(1);
+}
+
+void TDX9In::RequestFormat(int32_t rate, int32_t channels) {
+  requestedRate_ = std::max(rate, 0);
+  requestedChannels_ = channels == 1 || channels == 2 ? channels : 0;
+  // An open reader changes at once; one that had moved is back at the start.
+  if (!reader_ || !reader_->SetOutputFormat(requestedRate_, requestedChannels_)) return;
+  TakeFormat(*reader_);
+  nextFrame_ = 0;
+  readerUsed_ = false;
 }
 
 void TDX9In::CloseSource() {
@@ -120,7 +135,7 @@ int32_t TDX9In::ReadWidened() {
   uint32_t got = reader_->ReadBlock(BlockBuffer.data(), n);
   readerUsed_ = true;
   // Only whole source frames are widened (a reader always hands out whole frames at its end).
-  got -= got % ((mono ? 1 : 2) * (bytes ? 1 : 2));
+  got -= got % ((mono ? 1 : Channels) * (bytes ? 1 : 2));
   if (bytes) {
     WidenBytes(BlockBuffer.data(), int32_t(got));
     got *= 2;

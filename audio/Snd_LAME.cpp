@@ -5,13 +5,11 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
-#include <limits>
 #include <numeric>
 
 #include "audio/AudioReadError.h"
 #include "audio/FileStream.h"
 #include "audio/Id3v2Tag.h"
-#include "audio/Mp3FrameHeader.h"
 #include "audio/SegmentEncoder.h"
 #include "audio/lame.h"
 #include "core/TaskList.h"
@@ -97,10 +95,6 @@ int32_t PaddingPeriod(const TLameSettings& settings, int32_t frameSize, int32_t 
   return remainder == 0 ? 1 : int32_t(outRate / std::gcd(int64_t(outRate), remainder));
 }
 
-// The padding a file cut after a whole frame carries: the decoder's delay, so it plays every sample
-// its frames hold.
-constexpr int CutPadding = 529;
-
 }  // namespace
 
 int32_t MP3BitRateKbps(TMP3BitRate rate) {
@@ -128,10 +122,6 @@ TMP3SampleRate SampleRateToMP3(int32_t hz) {
   if (hz == 32000) return sr32kHz;
   if (hz == 48000) return sr48kHz;
   return sr41kHz;
-}
-
-void TMP3Out::EncoderCloser::operator()(lame_global_struct* encoder) const {
-  if (encoder && Lame.lame_close) Lame.lame_close(encoder);
 }
 
 int64_t TMP3Out::OutBufferSizeFor(int64_t samplesPerChannel, int32_t inRate, int32_t outRate) {
@@ -205,7 +195,7 @@ void TMP3Out::AbandonOutputFile() {
   ownStream_.reset();
 }
 
-void TMP3Out::ConfigureEncoder(lame_global_struct* gf, int32_t inRate) {
+void TMP3Out::ConfigureSettings(int32_t inRate) {
   if (EnableVBR && VBRMaxBitrate < VBRMinBitrate) std::swap(VBRMinBitrate, VBRMaxBitrate);
   settings_ = TLameSettings();
   settings_.FileName = FileName;
@@ -222,7 +212,6 @@ void TMP3Out::ConfigureEncoder(lame_global_struct* gf, int32_t inRate) {
   settings_.VbrMaxKbps = VBRMaxBitrate;
   settings_.Kbps = MP3BitRateKbps(BitRate);
   settings_.Quality = Quality;
-  ConfigureLame(gf, settings_);
 }
 
 TLameId3Texts TMP3Out::Id3Texts() const {
@@ -243,16 +232,9 @@ void TMP3Out::PrepareOutput() {
   inRate_ = 0;
   writtenDuration_.store(0, std::memory_order_release);
   segmentedRun_.store(false, std::memory_order_release);
-  tagTotals_ = TLameTagTotals();
-  tagFrame_.clear();
-  lastPadding_ = -1;
-  pending_ = TPendingSegment();
-  hasPending_ = false;
-  mayTakeOver_ = tagFrameDue_ = false;
-  streamTail_.clear();
-  streamedFrames_ = 0;
+  assembly_.Begin(fileSink_, FileName);
+  mayTakeOver_ = false;
   lastChannels_ = 2;
-  joins_.clear();
   inputEnded_ = stopped_ = readFailed_ = segmentFailed_ = false;
   if (!StreamAttached) {
     if (FileName.empty()) throw ESndException("File name is not assigned.");
@@ -263,6 +245,8 @@ void TMP3Out::PrepareOutput() {
   }
   TSndInput* input = Input();
   try {
+    // The source resamples to the MP3's rate and mixes to its channels once: the encoder never does.
+    input->RequestFormat(MP3SampleRateHz(SampleRate), Mode == TMP3Mode::MONO ? 1 : 2);
     input->BeginRead();
   } catch (...) {
     AbandonOutputFile();
@@ -271,13 +255,11 @@ void TMP3Out::PrepareOutput() {
   inputReading_ = true;
   try {
     RequireEntryPoints();
-    EncoderHandle encoder(Lame.lame_init());
-    if (!encoder) throw ESndException("The MP3 encoder could not be created.");
     const int32_t inRate = input->SamplesPerSecond();
     inRate_ = inRate;
-    ConfigureEncoder(encoder.get(), inRate);
-    const int32_t outRate =
-        Lame.lame_get_out_samplerate ? Lame.lame_get_out_samplerate(encoder.get()) : 48000;
+    ConfigureSettings(inRate);
+    auto encoder = std::make_unique<TLameEncoder>(settings_);
+    const int32_t outRate = encoder->OutRate();
     // Mono blocks carry the most samples a channel: InBlockSize / 2.
     encodeChunk_ = int32_t(EncodeChunkFor(InBlockSize / 2, inRate, outRate));
     outBufferSize_ = OutBufferSizeFor(encodeChunk_, inRate, outRate);
@@ -288,10 +270,10 @@ void TMP3Out::PrepareOutput() {
     WriteOut(reinterpret_cast<const unsigned char*>(tag.data()), int64_t(tag.size()));
     firstFrameOffset_ = int64_t(tag.size());
     // A free core no waiting task needs: segments from the start. Else one encoder, until one frees.
-    if (!(Cores && Cores->LendsCores() && StartSegments(encoder, outRate))) {
-      mayTakeOver_ = Cores && Cores->Cores() > 1 && MakePlan(encoder.get(), takeOverPlan_, outRate);
-      tagFrameDue_ = mayTakeOver_ && Lame.lame_get_bWriteVbrTag(encoder.get()) > 0;
-      Encoder = std::move(encoder);
+    if (!(Cores && Cores->LendsCores() && StartSegments(*encoder, outRate))) {
+      mayTakeOver_ = Cores && Cores->Cores() > 1 && MakePlan(*encoder, takeOverPlan_, outRate);
+      encoder_ = std::move(encoder);
+      if (mayTakeOver_) assembly_.CountStream(*encoder_);
     }
   } catch (...) {
     segments_.reset();
@@ -365,22 +347,17 @@ bool TMP3Out::WriteStep(bool abort) {
   if (count == 0) return false;
   lastChannels_ = channels;
   auto* out = OutBuffer.get();
-  const int outSize = int(std::min<int64_t>(outBufferSize_, std::numeric_limits<int>::max()));
   // Any channel count but 2: the samples go to both channels.
   const int32_t perFrame = channels == 2 ? 2 : 1;
   const int32_t frames = count / (2 * perFrame);
   for (int32_t done = 0; done < frames; done += encodeChunk_) {
     const int32_t n = std::min(encodeChunk_, frames - done);
-    const int16_t* samples = InBlock + done * perFrame;
-    const int result = channels == 2
-                           ? Lame.lame_encode_buffer_interleaved(Encoder.get(), const_cast<int16_t*>(samples),
-                                                                 n, out, outSize)
-                           : Lame.lame_encode_buffer(Encoder.get(), samples, samples, n, out, outSize);
+    const int result = encoder_->Encode(InBlock + done * perFrame, n, channels, out, outBufferSize_);
     if (result < 0) {
       throw ESndException("The MP3 encoder failed while writing \"" + FileName + "\" (LAME error " +
                           std::to_string(result) + ").");
     }
-    WriteEncoded(out, result);
+    assembly_.Stream(out, size_t(result));
   }
   pcmFrames_ += frames;
   // The encoder holds back about a frame, so this runs a little ahead of the file: close enough to show.
@@ -391,9 +368,9 @@ bool TMP3Out::WriteStep(bool abort) {
   return true;
 }
 
-bool TMP3Out::MakePlan(lame_global_struct* gf, TSegmentPlan& plan, int32_t outRate) {
+bool TMP3Out::MakePlan(const TMp3Encoder& encoder, TSegmentPlan& plan, int32_t outRate) {
   if (!Cores || Cores->Cores() < 2 || !SegmentEntryPointsPresent()) return false;
-  frameSize_ = Lame.lame_get_framesize(gf);
+  frameSize_ = encoder.FrameSize();
   outRate_ = outRate;
   return MakeSegmentPlan(inRate_, outRate, frameSize_, SegmentSeconds, WarmUpSamples,
                          RebuildFramesFor(settings_, frameSize_, outRate),
@@ -413,65 +390,29 @@ TSegmentedEncoding::TSetup TMP3Out::SegmentSetup(const TSegmentPlan& plan) {
   return setup;
 }
 
-bool TMP3Out::StartSegments(EncoderHandle& first, int32_t outRate) {
+bool TMP3Out::StartSegments(TLameEncoder& first, int32_t outRate) {
   TSegmentPlan plan;
-  if (!MakePlan(first.get(), plan, outRate)) return false;
-  segments_ = std::make_unique<TSegmentedEncoding>(SegmentSetup(plan), TLameHandle(first.release()));
+  if (!MakePlan(first, plan, outRate) || !Cores->ClaimForSegments()) return false;
+  TSegmentedEncoding::TSetup setup = SegmentSetup(plan);
+  setup.ClaimedCore = true;
+  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), first.Release());
   segmentedRun_.store(true, std::memory_order_release);
   return true;
 }
 
-void TMP3Out::WriteEncoded(const unsigned char* data, int64_t count) {
-  if (!mayTakeOver_) {
-    WriteOut(data, count);
-    return;
-  }
-  streamTail_.insert(streamTail_.end(), data, data + count);
-  WriteStreamedFrames();
-}
-
-void TMP3Out::WriteStreamedFrames() {
-  size_t at = 0;
-  TMp3FrameHeader header;
-  while (mayTakeOver_ && streamTail_.size() - at >= 4) {
-    const unsigned char* frame = streamTail_.data() + at;
-    // Bytes that are no frame: the run stays with its one encoder, whose bytes go out as they come.
-    if (!ParseMp3FrameHeader(frame, header)) {
-      mayTakeOver_ = false;
-      break;
-    }
-    if (streamTail_.size() - at < header.Size) break;
-    try {
-      WriteOut(frame, int64_t(header.Size));
-    } catch (...) {
-      // The frame that failed is gone, as a failed write of the one encoder's output always was.
-      streamTail_.erase(streamTail_.begin(), streamTail_.begin() + std::ptrdiff_t(at + header.Size));
-      throw;
-    }
-    // The encoder's empty tag frame is no audio: the tag written for the whole file replaces it. Too
-    // small frames hold none (the encoder then says its size is 0), and the first frame is audio.
-    const bool tagFrame =
-        tagFrameDue_ && LameGetLametagFrame && LameGetLametagFrame(Encoder.get(), nullptr, 0) == header.Size;
-    tagFrameDue_ = false;
-    if (!tagFrame && !tagTotals_.AddFrames(frame, header.Size)) mayTakeOver_ = false;
-    streamedFrames_ += !tagFrame;
-    at += header.Size;
-  }
-  if (!mayTakeOver_) {
-    WriteOut(streamTail_.data() + at, int64_t(streamTail_.size() - at));
-    at = streamTail_.size();
-  }
-  streamTail_.erase(streamTail_.begin(), streamTail_.begin() + std::ptrdiff_t(at));
-}
-
-bool TMP3Out::ShouldTakeOver() const {
-  // Only once the tag frame is out, and with at least two segments' worth of input left to share.
-  if (tagFrameDue_ || pcmFrames_ == 0 || !Cores->LendsCores()) return false;
+bool TMP3Out::ShouldTakeOver() {
+  // Only from an audio frame in the file on, and with at least two segments' worth of input left.
+  if (pcmFrames_ == 0 || !assembly_.CanTakeOver() || !Cores->LendsCores()) return false;
+  AcquireInputLock();
   const TSndInput* input = Input();
   const int64_t size = input ? input->Size.load() : -1;
-  if (size < 0) return true;
-  const int64_t left = (size - pcmBytes_) / (2 * std::max(lastChannels_, 1));
-  return left >= takeOverPlan_.InputAt(2 * takeOverPlan_.SegmentFrames);
+  ReleaseInputLock();
+  if (size >= 0) {
+    const int64_t left = (size - pcmBytes_) / (2 * std::max(lastChannels_, 1));
+    if (left < takeOverPlan_.InputAt(2 * takeOverPlan_.SegmentFrames)) return false;
+  }
+  // The free core is this run's from here: another sink that saw it free keeps its one encoder.
+  return Cores->ClaimForSegments();
 }
 
 void TMP3Out::TakeOverInSegments() {
@@ -479,11 +420,10 @@ void TMP3Out::TakeOverInSegments() {
   TSegmentPlan plan = takeOverPlan_;
   plan.FirstSegmentAfter(pcmFrames_);
   TSegmentedEncoding::TSetup setup = SegmentSetup(plan);
-  setup.TakeOver.Read = pcmFrames_;
-  setup.TakeOver.Frames = streamedFrames_;
-  setup.TakeOver.Bytes = std::move(streamTail_);
-  streamTail_.clear();
-  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), TLameHandle(Encoder.release()));
+  setup.ClaimedCore = true;
+  setup.TakeOver = assembly_.TakeOver(pcmFrames_);
+  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), encoder_->Release());
+  encoder_.reset();
   segmentedRun_.store(true, std::memory_order_release);
 }
 
@@ -515,69 +455,21 @@ bool TMP3Out::SegmentStep() {
 void TMP3Out::WriteFinishedSegments() {
   TSegmentResult segment;
   while (segments_->TakeNext(segment)) {
-    // The first segment opens with the encoder's empty tag frame, which is no audio.
-    const size_t skip = segment.TagOpens ? segment.TagFrame.size() : 0;
-    if (!segment.TagFrame.empty()) tagFrame_ = segment.TagFrame;
-    if (skip > 0) WriteOut(segment.Frames.data(), int64_t(skip));
-    TPendingSegment next;
-    next.Bytes = std::move(segment.Frames);
-    next.First = next.Written = segment.FirstFrame;
-    next.Padding = segment.Padding;
-    if (!LayoutJoinFrames(next.Bytes, skip, next.Frames)) {
-      throw ESndException("The MP3 encoder gave data that are no MP3 frames for \"" + FileName + "\".");
-    }
-    if (next.Frames.empty()) continue;  // stopped in its warm-up
-    if (hasPending_) {
-      const int64_t join = JoinStretches(pending_.Bytes, pending_.Frames, pending_.First, next.Bytes,
-                                         next.Frames, next.First, segment.OwnFrame);
-      if (join < 0)
-        throw ESndException("The MP3 encoder gave segments of \"" + FileName + "\" that do not join.");
-      WritePendingUpTo(join, false);
-      joins_.push_back(join);
-      next.Written = join;
-    }
-    pending_ = std::move(next);
-    hasPending_ = true;
-    // A join changes at most the last reservoir's worth of bytes before the next segment's first
-    // frame (511 bytes of main data): what lies before that goes out now.
-    const TPendingSegment& p = pending_;
-    int64_t safe = p.First + int64_t(p.Frames.size());
-    if (segment.NextFirstFrame >= 0 && segment.NextFirstFrame < safe) {
-      const int64_t limit = p.Frames[size_t(segment.NextFirstFrame - p.First)].MainPos - 511;
-      safe = p.Written;
-      while (safe + 1 < p.First + int64_t(p.Frames.size()) &&
-             p.Frames[size_t(safe + 1 - p.First)].MainPos <= limit)
-        ++safe;
-    }
-    WritePendingUpTo(safe, segment.NextFirstFrame < 0);
+    assembly_.AddSegment(std::move(segment));
+    segment = TSegmentResult();
+    NoteSegmentsWritten();
   }
 }
 
-void TMP3Out::WritePendingUpTo(int64_t frame, bool last) {
-  TPendingSegment& p = pending_;
-  const int64_t end = p.First + int64_t(p.Frames.size());
-  frame = std::min(frame, end);
-  const auto offset = [&p, end](int64_t f) {
-    return f < end ? p.Frames[size_t(f - p.First)].Offset : p.Bytes.size();
-  };
-  const size_t from = offset(p.Written), to = offset(frame);
-  if (to > from) {
-    WriteOut(p.Bytes.data() + from, int64_t(to - from));
-    if (!tagTotals_.AddFrames(p.Bytes.data() + from, to - from)) {
-      throw ESndException("The MP3 encoder gave data that are no MP3 frames for \"" + FileName + "\".");
-    }
-  }
-  p.Written = frame;
-  lastPadding_ = last ? p.Padding : -1;
-  if (inRate_ > 0 && outRate_ > 0) {
-    // Input sample n is whole once frame (n + 1105) / frame size is in the file.
-    const int64_t audio =
-        last && p.Padding >= 0
-            ? pcmFrames_
-            : std::clamp<int64_t>((frame * frameSize_ - 1105) * inRate_ / outRate_, 0, pcmFrames_);
-    writtenDuration_.store(std::max(audio * 10000000 / inRate_, WrittenDuration()),
-                           std::memory_order_release);
-  }
+void TMP3Out::NoteSegmentsWritten() {
+  if (inRate_ <= 0 || outRate_ <= 0) return;
+  // Input sample n is whole once frame (n + 1105) / frame size is in the file.
+  const int64_t frames = assembly_.FramesInFile();
+  const int64_t audio =
+      assembly_.Flushed()
+          ? pcmFrames_
+          : std::clamp<int64_t>((frames * frameSize_ - 1105) * inRate_ / outRate_, 0, pcmFrames_);
+  writtenDuration_.store(std::max(audio * 10000000 / inRate_, WrittenDuration()), std::memory_order_release);
 }
 
 void TMP3Out::WriteId3v1() {
@@ -605,7 +497,8 @@ void TMP3Out::FinishSegments() {
       if (!segments_->WorkerStep()) segments_->WaitForWork(20);
     }
     segments_.reset();
-    if (hasPending_) WritePendingUpTo(pending_.First + int64_t(pending_.Frames.size()), true);
+    assembly_.EndSegments();
+    NoteSegmentsWritten();
   }
   WriteId3v1();
 }
@@ -615,10 +508,9 @@ void TMP3Out::WriteTagFrameFailed(unsigned long error) {
   throw ESndException("Cannot write the VBR header of \"" + FileName + "\". " + std::strerror(int(error)));
 }
 
-void TMP3Out::FinishEncoding(lame_global_struct* gf) {
-  SetLameId3Texts(gf, Id3Texts());
-  const int outSize = int(std::min<int64_t>(outBufferSize_, std::numeric_limits<int>::max()));
-  const int count = Lame.lame_encode_flush(gf, OutBuffer.get(), outSize);
+void TMP3Out::FinishEncoding(TLameEncoder& encoder) {
+  encoder.SetId3Texts(Id3Texts());
+  const int count = encoder.Finish(OutBuffer.get(), outBufferSize_);
   if (count < 0) {
     throw ESndException("The MP3 encoder failed to finish \"" + FileName + "\" (LAME error " +
                         std::to_string(count) + ").");
@@ -639,7 +531,7 @@ void TMP3Out::FinishOutput() {
       if (!failure) failure = std::current_exception();
     }
   };
-  EncoderHandle encoder = std::move(Encoder);
+  std::unique_ptr<TLameEncoder> encoder = std::move(encoder_);
   if (discardOutput_) {
     encoder.reset();
     segments_.reset();
@@ -648,21 +540,24 @@ void TMP3Out::FinishOutput() {
     attempt([&] { FinishSegments(); });
     segments_.reset();
     attempt([&] { CloseOwnStream(); });
-    if (!tagFrame_.empty() && tagTotals_.Frames() > 0 && !failure && !StreamAttached) {
-      // One tag for the whole file; a file cut after a frame plays every sample its frames hold.
-      CompleteLameTagFrame(tagFrame_, tagTotals_, lastPadding_ >= 0 ? lastPadding_ : CutPadding);
-      const unsigned long error =
-          WriteTagFrameAt(FileName.c_str(), firstFrameOffset_, tagFrame_.data(), tagFrame_.size());
-      if (error != 0) attempt([&] { WriteTagFrameFailed(error); });
+    if (!failure && !StreamAttached) {
+      // One tag for the whole file.
+      attempt([&] {
+        std::vector<unsigned char> tag;
+        if (!assembly_.CompleteTagFrame(tag)) return;
+        const unsigned long error =
+            WriteTagFrameAt(FileName.c_str(), firstFrameOffset_, tag.data(), tag.size());
+        if (error != 0) WriteTagFrameFailed(error);
+      });
     }
   } else {
     // The last frame that was still incomplete goes out before the encoder's end.
-    if (!streamTail_.empty()) attempt([&] { WriteOut(streamTail_.data(), int64_t(streamTail_.size())); });
-    streamTail_.clear();
-    if (encoder && OutBuffer) attempt([&] { FinishEncoding(encoder.get()); });
+    attempt([&] { assembly_.EndStream(); });
+    if (encoder && OutBuffer) attempt([&] { FinishEncoding(*encoder); });
     attempt([&] { CloseOwnStream(); });
-    if (encoder && Lame.lame_get_bWriteVbrTag(encoder.get()) > 0 && !failure && !StreamAttached) {
-      const unsigned long error = WriteInfoTagAt(encoder.release(), FileName.c_str(), firstFrameOffset_);
+    if (encoder && encoder->WritesTag() && !failure && !StreamAttached) {
+      const unsigned long error =
+          WriteInfoTagAt(encoder->Release().release(), FileName.c_str(), firstFrameOffset_);
       if (error != 0) attempt([&] { WriteTagFrameFailed(error); });
     }
     encoder.reset();  // lame_close, unless the Info tag writer released it

@@ -17,13 +17,11 @@
 
 #include "audio/CoreBudget.h"
 #include "audio/FileStream.h"
+#include "audio/LameEncoder.h"
 #include "audio/LameSettings.h"
-#include "audio/LameTagFrame.h"
-#include "audio/Mp3Join.h"
+#include "audio/Mp3Assembly.h"
 #include "audio/SegmentedEncoding.h"
 #include "audio/Snd_Classes.h"
-
-struct lame_global_struct;  // the encoder instance (lame_global_flags)
 
 enum TMP3BitRate : int32_t {
   br8,
@@ -103,10 +101,11 @@ class TMP3Out : public TSndFileOut {
   // The run's core budget, shared by all its sinks; null (the default) or one core encodes a task with
   // one encoder on the sink's own worker, as always. The run calls TaskStarted before it starts the sink
   // and TaskEnded once the sink is done with the task (OnDone or OnThreadException): the task's own core.
-  // A run begins in segments when the budget lends a core at its start; else it encodes with one
-  // encoder (the same bytes as without a budget) and goes on in segments once a core is lent, with
-  // two segments' worth of input left. A segmented run asks TryAcquireExtra for each segment a helper
-  // encodes and gives the core back after it. Set between runs only; the budget must outlive them.
+  // A run begins in segments when it claims a free core at its start (ClaimForSegments); else it
+  // encodes with one encoder (the same bytes as without a budget) and goes on in segments once it
+  // claims one, from a whole audio frame in the file on, with two segments' worth of input left. The
+  // claimed core is the first helper's; a segmented run asks TryAcquireExtra for each further segment a
+  // helper encodes and gives the core back after it. Set between runs only; the budget must outlive them.
   TCoreBudget* Cores = nullptr;
   // Segments of a segmented run are about this long (whole MP3 frames); tests make them short.
   double SegmentSeconds = 40.0;
@@ -116,7 +115,7 @@ class TMP3Out : public TSndFileOut {
   // The last run was encoded in segments.
   bool Segmented() const { return segmentedRun_.load(std::memory_order_acquire); }
   // The file's frames at which the last segmented run's segments joined; read once the run has ended.
-  const std::vector<int64_t>& Joins() const { return joins_; }
+  const std::vector<int64_t>& Joins() const { return assembly_.Joins(); }
 
  protected:
   // Failures raise ESndException with a TSndFailure: WriteFailed (with errno) for a failed or short
@@ -131,16 +130,21 @@ class TMP3Out : public TSndFileOut {
   void PauseChanged() override;
 
  private:
-  struct EncoderCloser {
-    void operator()(lame_global_struct* encoder) const;
+  // The file's bytes, through WriteOut.
+  class TFileSink : public TMp3ByteSink {
+   public:
+    explicit TFileSink(TMP3Out& out) : out_(out) {}
+    void Write(const unsigned char* data, size_t size) override { out_.WriteOut(data, int64_t(size)); }
+
+   private:
+    TMP3Out& out_;
   };
-  using EncoderHandle = std::unique_ptr<lame_global_struct, EncoderCloser>;
 
   void WriteOut(const unsigned char* data, int64_t count);
   [[noreturn]] void RaiseWriteFailed(int error) const;
   [[noreturn]] void RaiseNoAudio(const std::string& reason) const;
-  void ConfigureEncoder(lame_global_struct* gf, int32_t inRate);
-  void FinishEncoding(lame_global_struct* gf);
+  void ConfigureSettings(int32_t inRate);
+  void FinishEncoding(TLameEncoder& encoder);
   void CloseOwnStream();
   void AbandonOutputFile();
   std::string SourceName() const;
@@ -148,21 +152,19 @@ class TMP3Out : public TSndFileOut {
   int32_t ReadBlock(int32_t& channels);
   void WriteTagFrameFailed(unsigned long error);
   // The segmented run.
-  bool MakePlan(lame_global_struct* gf, TSegmentPlan& plan, int32_t outRate);
+  bool MakePlan(const TMp3Encoder& encoder, TSegmentPlan& plan, int32_t outRate);
   TSegmentedEncoding::TSetup SegmentSetup(const TSegmentPlan& plan);
-  bool StartSegments(EncoderHandle& first, int32_t outRate);
-  void WriteEncoded(const unsigned char* data, int64_t count);
-  void WriteStreamedFrames();
-  bool ShouldTakeOver() const;
+  bool StartSegments(TLameEncoder& first, int32_t outRate);
+  bool ShouldTakeOver();
   void TakeOverInSegments();
   bool SegmentStep();
   void WriteFinishedSegments();
-  void WritePendingUpTo(int64_t frame, bool last);
+  void NoteSegmentsWritten();
   void FinishSegments();
   void WriteId3v1();
 
   int16_t InBlock[InBlockSize / 2];  // one block of 16-bit samples
-  EncoderHandle Encoder;
+  std::unique_ptr<TLameEncoder> encoder_;
   std::unique_ptr<unsigned char[]> OutBuffer;
   int64_t outBufferSize_ = 0;
   int32_t encodeChunk_ = InBlockSize / 2;  // samples per channel in one encode call
@@ -182,32 +184,17 @@ class TMP3Out : public TSndFileOut {
   TEncoderSignals signals_;
   std::unique_ptr<TSegmentedEncoding> segments_;
   std::atomic<bool> segmentedRun_{false};
-  // The last segment taken, written up to where the next one joins it.
-  struct TPendingSegment {
-    std::vector<unsigned char> Bytes;
-    std::vector<TJoinFrame> Frames;
-    int64_t First = 0;    // the file's frame Frames[0] is
-    int64_t Written = 0;  // the file's frames before this one are in the file
-    int Padding = -1;
-  };
-  TPendingSegment pending_;
-  // A run that may go on in segments once a core frees begins with one encoder, whose whole frames go
-  // to the file as they come (counted for the tag) and whose last, incomplete one waits here.
+  TFileSink fileSink_{*this};
+  TMp3Assembly assembly_;  // the file's frames, their totals and the joins
+  // A run that may go on in segments once a core frees begins with one encoder, whose frames the
+  // assembly counts.
   bool mayTakeOver_ = false;
   TSegmentPlan takeOverPlan_;
-  std::vector<unsigned char> streamTail_;
-  int64_t streamedFrames_ = 0;
-  bool tagFrameDue_ = false;  // the first frame, not out yet, may be the encoder's empty tag frame
   int32_t lastChannels_ = 2;
-  std::vector<int64_t> joins_;
-  bool hasPending_ = false;
   int32_t frameSize_ = 1152;
   int32_t outRate_ = 0;
-  TLameTagTotals tagTotals_;             // the frames written so far
-  std::vector<unsigned char> tagFrame_;  // the first segment's encoder tag frame
-  int lastPadding_ = -1;                 // of the last segment written, when it was flushed
-  bool inputEnded_ = false;              // the input ran dry
-  bool stopped_ = false;                 // the run was stopped (Stop, or the sink going away)
-  bool readFailed_ = false;              // the input failed after it gave audio
-  bool segmentFailed_ = false;           // writing or encoding failed
+  bool inputEnded_ = false;     // the input ran dry
+  bool stopped_ = false;        // the run was stopped (Stop, or the sink going away)
+  bool readFailed_ = false;     // the input failed after it gave audio
+  bool segmentFailed_ = false;  // writing or encoding failed
 };

@@ -51,20 +51,25 @@ std::string ContentChunk(const RealMediaContent& content) {
 int64_t MultiRateView::Packet::End() const { return start + kPacketHeaderSize0 + payloadSize; }
 
 MultiRateView::MultiRateView(const BoundedFile& file, const RealMediaLayout& layout, std::size_t stream)
-    : stream_(layout.Streams()[stream]), number_(stream_.number), walker_(file, layout) {
+    : layout_(layout),
+      index_(stream),
+      stream_(layout.Streams()[stream]),
+      walker_(file, layout),
+      cursor_(stream_),
+      timestamp_(stream_.firstTimestamp) {
   const RealMediaStream& chosen = stream_;
-  // The playing time, from the stream headers where PROP does not know it, else from the packets.
-  uint32_t duration = layout.PropDuration();
-  if (duration == 0) duration = chosen.duration;
-  if (duration == 0) duration = chosen.lastTimestamp - chosen.firstTimestamp;
-  const uint64_t packets = chosen.packets;
-  const uint64_t payload = chosen.payloadBytes + packets * kPacketHeaderSize0;
+  // The playing time the file states, unless the packets belie it.
+  const uint32_t duration = layout.PlayingTime(stream);
+  const uint64_t packets = chosen.packets + chosen.fillPackets;
+  const uint64_t payload =
+      chosen.payloadBytes + chosen.fillPackets * chosen.packetPayload + packets * kPacketHeaderSize0;
+  // A start after the stream's last packet is damage.
+  const uint32_t startTime = chosen.startTime <= chosen.lastTimestamp ? chosen.startTime : 0;
 
   std::string mdpr;
   Put(mdpr, 0, 2);  // stream number
-  for (const uint32_t field :
-       {chosen.maxBitrate, chosen.avgBitrate, chosen.maxPacket, chosen.avgPacket, chosen.startTime,
-        chosen.preroll, chosen.duration ? chosen.duration : duration}) {
+  for (const uint32_t field : {chosen.maxBitrate, chosen.avgBitrate, chosen.maxPacket, chosen.avgPacket,
+                               startTime, chosen.preroll, duration}) {
     Put(mdpr, field, 4);
   }
   PutText8(mdpr, chosen.description);
@@ -99,7 +104,7 @@ MultiRateView::MultiRateView(const BoundedFile& file, const RealMediaLayout& lay
 
   size_ = static_cast<int64_t>(header_.size() + payload);
   nextStart_ = static_cast<int64_t>(header_.size());
-  checkpoints_.push_back({nextStart_, walker_.Save()});
+  checkpoints_.push_back({nextStart_, walker_.Save(), cursor_, timestamp_});
 }
 
 void MultiRateView::JumpIfFar() {
@@ -112,46 +117,81 @@ void MultiRateView::JumpIfFar() {
   if (it != jumps.end() && it->from == here) walker_.Restore(it->to);
 }
 
+void MultiRateView::Present(uint64_t payloadAt, uint32_t payload, uint32_t timestamp, uint8_t flags,
+                            bool filler) {
+  // A timestamp the walk did not believe would show as days of progress, and make every seek a rewind.
+  if (timestamp < stream_.firstTimestamp || timestamp > stream_.lastTimestamp) timestamp = timestamp_;
+  timestamp_ = timestamp;
+  packet_.valid = true;
+  packet_.filler = filler;
+  packet_.start = nextStart_;
+  packet_.payloadAt = payloadAt;
+  packet_.payloadSize = payload;
+  const uint32_t length = kPacketHeaderSize0 + payload;
+  const unsigned char header[kPacketHeaderSize0] = {0,
+                                                    0,
+                                                    static_cast<unsigned char>(length >> 8),
+                                                    static_cast<unsigned char>(length & 0xFF),
+                                                    0,
+                                                    0,
+                                                    static_cast<unsigned char>(timestamp >> 24),
+                                                    static_cast<unsigned char>((timestamp >> 16) & 0xFF),
+                                                    static_cast<unsigned char>((timestamp >> 8) & 0xFF),
+                                                    static_cast<unsigned char>(timestamp & 0xFF),
+                                                    0,
+                                                    flags};
+  std::memcpy(packet_.header, header, sizeof header);
+  nextStart_ = packet_.End();
+}
+
 bool MultiRateView::NextPacket() {
-  RealMediaPacket packet;
-  for (;;) {
-    JumpIfFar();
-    if (!walker_.Next(packet)) break;
-    // Another stream's packet, or one that damage has given this stream's number: skipped.
-    if (packet.stream != number_ || !PayloadFits(stream_, walker_, packet)) continue;
-    if (packetsSeen_++ % kPacketsPerCheckpoint == 0 && nextStart_ > checkpoints_.back().start) {
-      // The walker stands after this packet now; the checkpoint names the state before it.
-      RealMediaPacketWalker::State before = walker_.Save();
-      before.at = packet.at;
-      checkpoints_.push_back({nextStart_, before});
-    }
-    const uint32_t payload = packet.PayloadSize();
-    packet_.valid = true;
-    packet_.start = nextStart_;
-    packet_.payloadAt = packet.at + packet.HeaderSize();
-    packet_.payloadSize = payload;
-    // In header version 1 the rule number marks a block's start; version 0 says it in its flags.
-    const uint8_t flags = packet.version == 0 ? packet.flags : ((packet.rule & 1) == 0 ? kKeyframe : 0);
-    const uint32_t length = kPacketHeaderSize0 + payload;
-    const unsigned char header[kPacketHeaderSize0] = {
-        0,
-        0,
-        static_cast<unsigned char>(length >> 8),
-        static_cast<unsigned char>(length & 0xFF),
-        0,
-        0,
-        static_cast<unsigned char>(packet.timestamp >> 24),
-        static_cast<unsigned char>((packet.timestamp >> 16) & 0xFF),
-        static_cast<unsigned char>((packet.timestamp >> 8) & 0xFF),
-        static_cast<unsigned char>(packet.timestamp & 0xFF),
-        0,
-        flags};
-    std::memcpy(packet_.header, header, sizeof header);
-    nextStart_ = packet_.End();
+  if (fillPending_ > 0) {
+    --fillPending_;
+    Present(0, stream_.packetPayload, cursor_.FillerTimestamp(), 0, true);
     return true;
   }
-  packet_.valid = false;
-  return false;
+  RealMediaPacket packet;
+  if (holding_) {
+    holding_ = false;
+    packet = held_;
+  } else {
+    for (;;) {
+      if (ended_) {
+        packet_.valid = false;
+        return false;
+      }
+      JumpIfFar();
+      if (!walker_.Next(packet)) {
+        ended_ = true;
+        fillPending_ = cursor_.FillAtEnd();
+        if (fillPending_ > 0) return NextPacket();
+        continue;
+      }
+      // Another stream's packet, one that damage has given this stream's number, or a repeat: skipped.
+      if (packet.stream != stream_.number || layout_.Owner(walker_, packet) != static_cast<int>(index_))
+        continue;
+      if (packetsSeen_ % kPacketsPerCheckpoint == 0 && nextStart_ > checkpoints_.back().start) {
+        // The walker stands after this packet now; the checkpoint names the state before it.
+        RealMediaPacketWalker::State before = walker_.Save();
+        before.at = packet.at;
+        checkpoints_.push_back({nextStart_, before, cursor_, timestamp_});
+      }
+      uint32_t fill = 0;
+      if (!cursor_.Take(walker_, packet, fill)) continue;
+      ++packetsSeen_;
+      if (fill > 0) {
+        held_ = packet;
+        holding_ = true;
+        fillPending_ = fill;
+        return NextPacket();
+      }
+      break;
+    }
+  }
+  // In header version 1 the rule number marks a block's start; version 0 says it in its flags.
+  const uint8_t flags = packet.version == 0 ? packet.flags : ((packet.rule & 1) == 0 ? kKeyframe : 0);
+  Present(packet.at + packet.HeaderSize(), packet.PayloadSize(), packet.timestamp, flags, false);
+  return true;
 }
 
 int MultiRateView::Read(uint8_t* buffer, int size) {
@@ -176,6 +216,9 @@ int MultiRateView::Read(uint8_t* buffer, int size) {
     if (inPacket < kPacketHeaderSize0) {
       count = std::min<int64_t>(want, kPacketHeaderSize0 - inPacket);
       std::memcpy(buffer + done, packet_.header + inPacket, static_cast<std::size_t>(count));
+    } else if (packet_.filler) {
+      count = std::min<int64_t>(want, packet_.End() - position_);
+      std::memset(buffer + done, 0, static_cast<std::size_t>(count));
     } else {
       const int64_t offset = inPacket - kPacketHeaderSize0;
       count = std::min<int64_t>(want, packet_.payloadSize - offset);
@@ -194,7 +237,12 @@ int MultiRateView::Read(uint8_t* buffer, int size) {
 void MultiRateView::Rewind(const Checkpoint& checkpoint) {
   walker_.Restore(checkpoint.walker);
   nextStart_ = checkpoint.start;
+  cursor_ = checkpoint.cursor;
+  timestamp_ = checkpoint.timestamp;
   packet_.valid = false;
+  fillPending_ = 0;
+  holding_ = false;
+  ended_ = false;
 }
 
 int64_t MultiRateView::Seek(int64_t position) {

@@ -11,6 +11,7 @@
 
 #include "CodecHandles.h"
 #include "MultiRateView.h"
+#include "PatchedBytes.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -112,6 +113,8 @@ int OpenedMedia::Open(const char* path, std::chrono::milliseconds budget, const 
   bytes_.reset();
   walked_.reset();
   file_.reset();
+  openedStream_ = -1;
+  patches_.clear();
   furthestByte_ = 0;
   sound_ = false;
   if (!path) return AVERROR(EINVAL);
@@ -142,12 +145,19 @@ bool OpenedMedia::WalkLayout() {
   timespec started{};
   clock_gettime(CLOCK_REALTIME, &started);
   auto walked = std::make_shared<WalkedLayout>();
-  // The walk reads the file at its own pace, so only the deadline ends it.
+  // The walk reads the file at its own pace: each question of it is progress, and only the deadline
+  // ends it.
   const std::function<bool()> stop = [this] {
-    return std::chrono::steady_clock::now() > deadline_ || GivenUp();
+    lastProgress_ = std::chrono::steady_clock::now();
+    return lastProgress_ > deadline_ || GivenUp();
   };
+  if (readHookForTests) readHookForTests();
   sound_ = walked->layout.Read(*file_, stop);
-  if (!sound_ || !walked->layout.IsMultiRate()) return false;
+  lastProgress_ = std::chrono::steady_clock::now();
+  if (!sound_ || !walked->layout.IsMultiRate()) {
+    if (sound_) patches_ = walked->layout.HeaderPatches();
+    return false;
+  }
   if (!stop()) KeepWalkedLayout(file_->Stamp(), started, walked);
   walked_ = std::move(walked);
   return true;
@@ -157,12 +167,19 @@ int OpenedMedia::OpenSingleRate(const char* path) {
   // FFmpeg's own reading of a multi-rate file decodes nothing, or noise: a header too damaged to
   // find its streams in makes the file unreadable.
   if (!sound_ && RealMediaLayout::NamesMultiRate(*file_)) return AVERROR_INVALIDDATA;
-  bytes_ = std::make_unique<FileBytes>(*file_);
+  if (patches_.empty()) {
+    bytes_ = std::make_unique<FileBytes>(*file_);
+  } else {
+    bytes_ = std::make_unique<PatchedBytes>(*file_, std::move(patches_));
+  }
   return OpenContext(path);
 }
 
 int OpenedMedia::OpenMultiRate(const char* path) {
   if (std::chrono::steady_clock::now() > deadline_ || GivenUp()) return AVERROR_EXIT;
+  // A file found unreadable before, unchanged since, is not tried again.
+  const int refused = walked_->refused.load(std::memory_order_acquire);
+  if (refused != 0) return refused;
   const RealMediaLayout& layout = walked_->layout;
   std::vector<std::size_t> candidates = layout.Candidates();
   // The stream that decoded when the file was opened before is taken without a new trial.
@@ -176,6 +193,7 @@ int OpenedMedia::OpenMultiRate(const char* path) {
     bytes_ = std::make_unique<MultiRateView>(*file_, layout, stream);
     furthestByte_ = 0;
     const bool decodes = static_cast<int>(stream) == known;
+    openedStream_ = static_cast<int>(stream);
     if (OpenContext(path) == 0 && (decodes || DecodesSomething())) {
       if (decodes) return 0;
       walked_->decodes.store(static_cast<int>(stream), std::memory_order_release);
@@ -188,7 +206,23 @@ int OpenedMedia::OpenMultiRate(const char* path) {
     CloseContext();
   }
   bytes_.reset();
-  return Interrupted(this) ? AVERROR_EXIT : AVERROR_INVALIDDATA;
+  openedStream_ = -1;
+  if (Interrupted(this)) return AVERROR_EXIT;
+  walked_->refused.store(AVERROR_INVALIDDATA, std::memory_order_release);
+  return AVERROR_INVALIDDATA;
+}
+
+bool OpenedMedia::TookLowerRateForCut() const {
+  return walked_ && openedStream_ >= 0 &&
+         walked_->layout.BetterRateIsCut(static_cast<std::size_t>(openedStream_));
+}
+
+int64_t OpenedMedia::HeldDurationHns() const {
+  if (!walked_ || openedStream_ < 0) return 0;
+  const auto stream = static_cast<std::size_t>(openedStream_);
+  const RealMediaLayout& layout = walked_->layout;
+  if (!layout.Cut(stream)) return 0;
+  return int64_t{layout.Span(stream)} * 10000;
 }
 
 bool OpenedMedia::DecodesSomething() {

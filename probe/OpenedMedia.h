@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include "BoundedFile.h"
 #include "MediaBytes.h"
@@ -55,12 +56,19 @@ class OpenedMedia {
   AVFormatContext* Context() const { return context_.get(); }
   // The bytes read from the file since it was opened, whatever read them.
   uint64_t FileBytesRead() const { return file_ ? file_->BytesRead() : 0; }
+  // A multi-rate file opened as a lower-rate stream because a better one ends early (a partial
+  // download): the MP3 is of a lower quality than the file promises.
+  bool TookLowerRateForCut() const;
+  // A multi-rate file none of whose streams is whole: the playing time (100-ns units) the opened
+  // stream really holds; 0 otherwise.
+  int64_t HeldDurationHns() const;
 
   // Every open on the calling thread gives up once *stop is set (null: never): a stopped run need
   // not wait out an open that is still reading.
   static void GiveUpOnThisThreadWhen(const std::atomic<bool>* stop);
 
-  // Tests only: called at the start of every read of the file's bytes (to stand for a slow disk).
+  // Tests only: called at the start of every read of the file's bytes and of the walk of a RealMedia
+  // file's packets (to stand for a slow disk).
   static void (*readHookForTests)();
 
  private:
@@ -79,7 +87,9 @@ class OpenedMedia {
   int64_t furthestByte_ = 0;  // the furthest position read so far: reading beyond it is progress
   bool sound_ = false;        // the file's RealMedia header is sound
   std::unique_ptr<BoundedFile> file_;
-  std::shared_ptr<WalkedLayout> walked_;  // a multi-rate file's layout, shared with later opens of it
+  std::shared_ptr<WalkedLayout> walked_;         // a multi-rate file's layout, shared with later opens of it
+  int openedStream_ = -1;                        // the stream of walked_ that is open
+  std::vector<RealMediaLayout::Patch> patches_;  // what makes a single-rate file's header readable
   std::unique_ptr<MediaBytes> bytes_;
   IoContextPtr io_;
   FormatContextPtr context_;  // declared last: closed while everything it reads through still exists

@@ -11,8 +11,9 @@
 struct RealMediaChunk {
   std::string id;  // four letters
   uint64_t offset = 0;
-  uint32_t size = 0;   // as the chunk states it
-  bool whole = false;  // the file holds all of it
+  uint32_t size = 0;      // as the chunk states it
+  bool whole = false;     // the file holds all of it
+  bool repaired = false;  // the size leads to no known chunk: it is taken up to the next one
 };
 
 class RealMediaHeaderWalker {
@@ -22,7 +23,8 @@ class RealMediaHeaderWalker {
   bool IsRealMedia() const { return realMedia_; }
   // The next header chunk, the .RMF chunk first. False at the first DATA chunk (ReachedData() then
   // says so), at the end of the file, after too many chunks, or at a chunk smaller than its own header,
-  // which cannot be stepped over.
+  // which cannot be stepped over. A chunk whose size leads to no known chunk ends where the next known
+  // chunk within a bounded span starts.
   bool Next(RealMediaChunk& chunk);
   bool ReachedData() const { return reachedData_; }
   // Where the first DATA chunk starts, once ReachedData().
@@ -31,6 +33,8 @@ class RealMediaHeaderWalker {
   std::string Bytes(const RealMediaChunk& chunk, std::size_t limit) const;
 
  private:
+  uint64_t NextKnownChunk(uint64_t from) const;  // 0: none near enough
+
   const BoundedFile& file_;
   bool realMedia_ = false;
   bool reachedData_ = false;
@@ -40,13 +44,19 @@ class RealMediaHeaderWalker {
 };
 
 // CONT: title, author, copyright, comment, each a 16-bit big-endian length and its bytes. A cut or
-// damaged chunk gives the texts before the damage; the others are absent.
+// damaged chunk gives the texts before the damage; the others are absent. One damaged length is
+// repaired where exactly one value makes the texts after it end with the chunk.
 struct RealMediaContent {
   enum Item { Title, Author, Copyright, Comment };
   std::string texts[4];
   bool present[4] = {};
+  bool repaired = false;  // the lengths as the chunk states them do not end with it
 };
-RealMediaContent ReadContent(std::string_view chunk);
+// A chunk the file's end cuts is not repaired: its lengths are not what is damaged.
+RealMediaContent ReadContent(std::string_view chunk, bool whole = true);
+// The texts as a CONT chunk's body of exactly size bytes (the last text padded with zero bytes); empty
+// when they do not fit.
+std::string ContentBody(const RealMediaContent& content, std::size_t size);
 
 // PROP: the playing time and preroll in milliseconds and the flags, where the chunk holds them.
 struct RealMediaProperties {

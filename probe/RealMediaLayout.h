@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BoundedFile.h"
@@ -29,10 +30,12 @@ struct RealMediaPacket {
 class RealMediaLayout;
 
 // Steps through the packets of a chain of DATA chunks, empty packets (no payload) stepped over.
-// After a packet header that cannot be stepped through (unknown header version, a length below its
-// header or past its chunk), or one whose length leads to no header while a plausible one lies inside
-// it, it goes on at the next plausible header of a declared stream, so damage costs about one packet;
-// without one near enough, the rest of that chunk is given up.
+// A packet of a stream whose packets all have one size keeps that size where its length alone is
+// damaged (a plausible header follows at that size). After a packet header that cannot be stepped
+// through (unknown header version, a length below its header or past its chunk), or one whose length
+// leads to no header while a plausible one lies inside it, it goes on at the next plausible header of
+// a declared stream, so damage costs about one packet; without one near enough, the rest of that
+// chunk is given up. That search reads what it looks at once, and asks stop as it goes.
 class RealMediaPacketWalker {
  public:
   struct State {
@@ -48,7 +51,7 @@ class RealMediaPacketWalker {
   uint64_t Walked() const { return walked_; }
   // The buffer the walker reads the file through, for reading the bodies of its packets.
   FileWindow& Window() { return window_; }
-  // stop is asked every so many headers; a true answer ends the walk as if the data ended there.
+  // stop is asked every so many headers and bytes; a true answer ends the walk as if the data ended.
   void StopWhen(const std::function<bool()>* stop) { stop_ = stop; }
 
  private:
@@ -56,15 +59,25 @@ class RealMediaPacketWalker {
   Header Parse(const RealMediaDataChunk& chunk, uint64_t at, RealMediaPacket& packet);
   bool Plausible(const RealMediaDataChunk& chunk, uint64_t at);
   bool SoundAt(const RealMediaDataChunk& chunk, uint64_t at);
+  // A damaged length of a packet whose stream has one packet size: true when that size leads to a
+  // plausible header (or the chunk's end), packet then holding it.
+  bool KeepsItsSize(const RealMediaDataChunk& chunk, RealMediaPacket& packet);
   // Goes on at the first plausible header in [from, limit); false when there is none.
   bool Resynchronise(const RealMediaDataChunk& chunk, uint64_t from, uint64_t limit);
+  std::string_view Bytes(uint64_t at, std::size_t count);
+  bool Stopped();
 
   const RealMediaLayout& layout_;
+  const BoundedFile& file_;
   FileWindow window_;
   State state_;
   uint64_t walked_ = 0;
   const std::function<bool()>* stop_ = nullptr;
-  uint64_t sinceStopCheck_ = 0;
+  bool stopped_ = false;
+  uint64_t sinceStopCheck_ = 0, scannedSinceStopCheck_ = 0;
+  // What a resynchronisation looks at, read once: [aheadAt_, aheadAt_ + ahead_.size()).
+  std::string ahead_;
+  uint64_t aheadAt_ = 0;
 };
 
 // Where the walk found a long run of other data before a stream's next packet: a walker that stands
@@ -85,18 +98,22 @@ struct RealMediaStream {
   uint32_t sampleRate = 0;
   uint16_t channels = 0;
   uint16_t blockPackets = 0;  // packets in one interleaving block (versions 4 and 5)
+  // The payload size the interleaver gives every packet (cook and ATRAC, 28.8, Sipro); 0: any size.
+  uint32_t packetPayload = 0;
   // Packets with a payload, their payload bytes, and the span of their timestamps (milliseconds)
   // leaving out a timestamp far beyond its neighbours.
   uint64_t packets = 0;
   uint64_t blockStarts = 0;  // the packets marked as the start of an interleaving block
   uint64_t payloadBytes = 0;
+  uint64_t fillPackets = 0;  // silent packets that fill out blocks damage has left short
   uint32_t firstTimestamp = 0, lastTimestamp = 0;
   std::vector<RealMediaJump> jumps;  // in file order
 };
 
 // Whether a packet's payload has the shape its stream's interleaver gives every packet (vbrf and vbrs:
-// a table of access unit lengths that add up to the payload), so that a packet of another stream that damage
-// has renumbered is not handed to the decoder, which it would put out of step for many seconds.
+// a table of access unit lengths that add up to the payload; the block interleavers: one fixed size),
+// so that a packet of another stream that damage has renumbered, or one cut or grown by damage, is not
+// handed to the decoder, which it would put out of step for many seconds.
 bool PayloadFits(const RealMediaStream& stream, RealMediaPacketWalker& walker, const RealMediaPacket& packet);
 
 class RealMediaLayout {
@@ -109,9 +126,32 @@ class RealMediaLayout {
   bool IsMultiRate() const;
   // The start of a RealMedia file names a multi-rate stream, whether or not its header is sound.
   static bool NamesMultiRate(const BoundedFile& file);
-  // Indexes into Streams() of the physical streams this FFmpeg can decode and that cover most of the
-  // file (against the stream whose packets reach furthest), best average bitrate first.
+  // Indexes into Streams() of the physical streams this FFmpeg can decode: those whose packets reach
+  // within a little of the stream that reaches furthest, best average bitrate first, then the others,
+  // furthest first.
   std::vector<std::size_t> Candidates() const;
+  // The stream's packets reach within a little of the furthest reaching stream's.
+  bool Whole(std::size_t stream) const;
+  // A decodable stream of a better bitrate than this one ends well before the furthest reaching one.
+  bool BetterRateIsCut(std::size_t stream) const;
+  // The stream header that owns a packet: the first one of its number whose shape it fits; -1: none.
+  int Owner(RealMediaPacketWalker& walker, const RealMediaPacket& packet) const;
+  // The playing time to state for a stream (ms): the one the file states, unless it is below what the
+  // stream's packets span, or far above what its DATA could hold; then that span.
+  uint32_t PlayingTime(std::size_t stream) const;
+  // The stream's packets span (ms).
+  uint32_t Span(std::size_t stream) const;
+  // The stream's packets end well before its stated playing time.
+  bool Cut(std::size_t stream) const;
+  // Changes that make a single-rate file's header readable (chunk sizes that lead nowhere, CONT text
+  // lengths): bytes to put in place of the file's own at an offset, the file's length unchanged.
+  struct Patch {
+    uint64_t at;
+    std::string bytes;
+  };
+  const std::vector<Patch>& HeaderPatches() const { return patches_; }
+  // About how many bytes of memory the layout holds.
+  std::size_t Footprint() const;
 
   const std::vector<RealMediaStream>& Streams() const { return streams_; }
   const std::vector<RealMediaDataChunk>& Data() const { return data_; }
@@ -124,16 +164,22 @@ class RealMediaLayout {
   const RealMediaContent& Content() const { return content_; }
   // The stream header for a packet's stream number; -1 when no header declares it.
   int StreamIndex(uint16_t number) const;
-  bool Declares(uint16_t number) const { return indexOf_[number] >= 0; }
+  bool Declares(uint16_t number) const { return StreamIndex(number) >= 0; }
 
  private:
   bool ReadHeaderChunks(const BoundedFile& file, uint64_t& firstData);
   void ReadDataChain(const BoundedFile& file, uint64_t firstData);
   void WalkPackets(const BoundedFile& file, const std::function<bool()>& stop);
-  bool Covers(const RealMediaStream& stream, const RealMediaStream& longest) const;
+  std::vector<std::size_t> Decodable() const;
+  uint32_t Reach() const;  // the furthest any decodable stream's packets reach
+  bool Whole(std::size_t stream, uint32_t reach) const;
 
   std::vector<RealMediaStream> streams_;
-  std::vector<int16_t> indexOf_ = std::vector<int16_t>(65536, -1);  // the first header of each number
+  // (number, first header of that number), sorted by number; and each header's next of its number.
+  std::vector<std::pair<uint16_t, int16_t>> indexOf_;
+  std::vector<int16_t> nextOfNumber_;
+  std::vector<Patch> patches_;
+  uint64_t declaredDataBytes_ = 0;  // the DATA chunks' sizes as stated
   std::vector<RealMediaDataChunk> data_;
   RealMediaContent content_;
   bool hasContent_ = false;

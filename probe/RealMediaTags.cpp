@@ -17,7 +17,7 @@ int32_t parse_rm(const char* path, TTagInfo* info) {
   RealMediaChunk chunk;
   while (walker.Next(chunk)) {
     if (chunk.id == "CONT") {
-      const RealMediaContent content = ReadContent(walker.Bytes(chunk, realmedia::kMaxContSize));
+      const RealMediaContent content = ReadContent(walker.Bytes(chunk, realmedia::kMaxContSize), chunk.whole);
       const char** slots[] = {&info->TagTitle, &info->TagArtist, &info->TagComment2, &info->TagComment};
       for (int k = 0; k < 4; ++k) {
         if (content.present[k] && !*slots[k]) *slots[k] = KeepTagBytes(UpToNul(content.texts[k]));

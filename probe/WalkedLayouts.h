@@ -1,7 +1,7 @@
 #pragma once
-// The walked layouts of the multi-rate files opened last, so that the packets of a file are walked
-// once however often it is opened (the probe, the run, a rewind), for as long as the file is unchanged.
-// Safe to use from any thread.
+// The walked layouts of the multi-rate files opened last (as many as a run holds, within a memory bound), so
+// that the packets of a file are walked once however often it is opened (the probe, the run, a rewind), for
+// as long as the file is unchanged. Safe to use from any thread.
 #include <atomic>
 #include <memory>
 
@@ -12,6 +12,8 @@ struct WalkedLayout {
   RealMediaLayout layout;
   // The candidate that was found to decode when the file was opened before; -1 while none is known.
   std::atomic<int> decodes{-1};
+  // The error an open of the file ended with when no stream could be read; 0 while none is known.
+  std::atomic<int> refused{0};
 };
 
 // The layout walked before for the file in exactly this state, or null.

@@ -43,6 +43,8 @@ int32_t file_init(const char* path, int64_t* duration, int32_t* /*second*/, int3
   const int audio = av_find_best_stream(&context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   const AVStream* stream = audio >= 0 ? context.streams[audio] : nullptr;
   *duration = DurationOf(context, stream);
+  // A partly downloaded multi-rate file shows what it really holds.
+  if (media->HeldDurationHns() > 0) *duration = media->HeldDurationHns();
   *noAudio = stream ? 0 : 1;
   if (stream) {
     const AVCodecParameters& codec = *stream->codecpar;

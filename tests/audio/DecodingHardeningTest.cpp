@@ -266,12 +266,14 @@ TEST_F(DecodingHardening, ACookHeaderAskingForGigabytesTakesLittleMemory) {
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(mp3)));
 }
 
-TEST(DecodeBound, IsTwiceWhatTheFileStatesOrCanHoldPlusAMinute) {
+TEST(DecodeBound, IsOneAndAHalfTimesWhatTheFileStatesOrCanHoldPlusAMinute) {
   constexpr int64_t s = 10000000;
-  EXPECT_EQ(DecodeLimitHns(18 * s, 75534, 44100, AV_CODEC_ID_COOK), (2 * 18 + 60) * s);
+  EXPECT_EQ(DecodeLimitHns(18 * s, 75534, 44100, AV_CODEC_ID_COOK), (27 + 60) * s);
+  // Doubled packets of a 207 s stream decode to 415 s: beyond the bound.
+  EXPECT_LT(DecodeLimitHns(207 * s, 2252296, 64000, AV_CODEC_ID_AAC), 415 * s);
   // No duration: 3557 bytes at the stated 8000 bit/s hold 3.557 s.
   EXPECT_EQ(PlayableHns(3557, 8000, AV_CODEC_ID_RA_144), 35570000);
-  EXPECT_EQ(DecodeLimitHns(0, 3557, 8000, AV_CODEC_ID_RA_144), 2 * 35570000 + 60 * s);
+  EXPECT_EQ(DecodeLimitHns(0, 3557, 8000, AV_CODEC_ID_RA_144), 35570000 + 17785000 + 60 * s);
   // A stated rate below the codec's lowest real one is false: the codec's is taken.
   EXPECT_EQ(PlayableHns(3557, 10, AV_CODEC_ID_RA_144), 35570000);
   EXPECT_EQ(PlayableHns(8000, 0, AV_CODEC_ID_NONE), 32 * s);

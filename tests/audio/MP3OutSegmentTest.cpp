@@ -139,6 +139,7 @@ class TNeighbourEndsSource : public TPcmSource {
  public:
   using TPcmSource::TPcmSource;
   int32_t ReadData(void* buffer, int32_t bufferSize) override {
+    if (delivered_ == 0 && firstRead > 0) bufferSize = std::min(bufferSize, firstRead);
     const int32_t count = TPcmSource::ReadData(buffer, bufferSize);
     delivered_ += count;
     if (budget && !ended_ && delivered_ >= endAt) {
@@ -153,7 +154,8 @@ class TNeighbourEndsSource : public TPcmSource {
     ended_ = false;
   }
   TCoreBudget* budget = nullptr;
-  int64_t endAt = 0;  // bytes
+  int64_t endAt = 0;      // bytes
+  int32_t firstRead = 0;  // bytes the first read gives at most (0: a whole block)
 
  private:
   int64_t delivered_ = 0;
@@ -216,6 +218,35 @@ TEST_F(MP3OutSegments, ARunGoesOnInSegmentsWhenItsNeighbourEnds) {
     EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
     if (!c.vbr) EXPECT_EQ(tag.frames, tagOne.frames);
     ExpectJoinsUnmeasurable(pcm, out.Joins(), a, b);
+  }
+}
+
+// The neighbour ends before the encoder has given a whole audio frame: the run may go on in segments
+// only from a frame in the file on, so no frame plays twice and the tag counts what is there.
+TEST_F(MP3OutSegments, ACoreFreedBeforeTheFirstWholeFrameWaitsForIt) {
+  const std::vector<int16_t> pcm = Music(44100, 2, 8.0);
+  for (const bool vbr : {false, true}) {
+    TNeighbourEndsSource source(44100, 2, pcm);
+    TMP3Out out;
+    out.EnableVBR = out.WriteVBRHeader = vbr;
+    out.SegmentSeconds = 2;
+    // Before the encoder's first frame (its tag frame alone is out), within it, and just after it.
+    for (const int32_t firstRead : {4 * 1300, 4 * 2000, 4 * 3000}) {
+      SCOPED_TRACE(std::to_string(vbr) + " " + std::to_string(firstRead));
+      TCoreBudget budget(2, 2);
+      budget.TaskStarted();  // the neighbour
+      budget.TaskStarted();
+      source.budget = &budget;
+      source.endAt = source.firstRead = firstRead;
+      out.Cores = &budget;
+      ASSERT_TRUE(EncodeToFile(out, source, Path("freed.mp3")));
+      out.Cores = nullptr;
+      EXPECT_TRUE(out.Segmented());
+      const TagCheck tag = CheckLameTag(ReadWholeFile(Path("freed.mp3")));
+      EXPECT_EQ(tag.frames, tag.fileFrames);
+      EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
+      EXPECT_EQ(DecodeMedia(Path("freed.mp3")).samples[0].size(), pcm.size() / 2);
+    }
   }
 }
 

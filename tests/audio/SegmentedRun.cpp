@@ -54,7 +54,7 @@ std::vector<int16_t> DecodeRecording(const std::string& path, double seconds, in
 }
 
 bool EncodeWithCores(TMP3Out& out, TSndInput& source, const std::string& path, int cores) {
-  TCoreBudget budget(std::max(cores, 1));
+  TCoreBudget budget(std::max(cores, 1), std::max(cores, 1));
   budget.TaskStarted();
   out.Cores = cores > 0 ? &budget : nullptr;
   const bool done = EncodeToFile(out, source, path);

@@ -23,3 +23,6 @@ tolvane_add_test(MultiRateConversionTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/Multi
 tolvane_add_test(MultiRateDamagedTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/MultiRateDamagedTest.cpp
                  ${PROJECT_SOURCE_DIR}/tests/probe/MediaEditing.cpp
                  LIBS tolvane_audio Qt6::Core TIMEOUT 900)
+# A tone at every source rate through the input's resampler and the MP3 sink, one encoder and segments.
+tolvane_add_test(ResampledToneTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/ResampledToneTest.cpp
+                 LIBS tolvane_framework_testsupport THREADED TIMEOUT 300)

@@ -14,6 +14,9 @@ tolvane_add_test(test_audio_framework THREADED
 tolvane_add_test(test_audio_mp3segments THREADED TIMEOUT 300
   SOURCES ${framework_dir}/MP3OutSegmentTest.cpp ${framework_dir}/MP3OutSegmentRunTest.cpp
   LIBS tolvane_framework_testsupport)
+tolvane_add_test(test_audio_mp3assembly
+  SOURCES ${framework_dir}/Mp3AssemblyTest.cpp
+  LIBS tolvane_framework_testsupport)
 tolvane_add_test(test_audio_lame
   SOURCES ${framework_dir}/LameBindingTest.cpp
   LIBS tolvane_framework_testsupport)

@@ -130,4 +130,69 @@ TEST_F(MultiRateProbe, ASlowDiskStillOpens) {
   EXPECT_EQ(CurrentTask.SourceSampleRate, 44100);
 }
 
+// A run of more multi-rate files than a handful: each is walked once, when it is added, and not again
+// when it is converted.
+TEST_F(MultiRateProbe, ARunOfManyFilesWalksEachOnce) {
+  TOLVANE_REQUIRE_SAMPLE(cook, "multirate-cook.ra");
+  const std::string bytes = ReadWholeFile(cook);
+  std::vector<std::string> paths;
+  for (int k = 0; k < 12; ++k) {
+    paths.push_back(Folder() + "/run" + std::to_string(k) + ".ra");
+    WriteWholeFile(paths.back(), bytes);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a layout is kept once the file settled
+  for (const std::string& path : paths) {
+    OpenedMedia media;
+    ASSERT_EQ(media.Open(path.c_str()), 0);
+  }
+  for (const std::string& path : paths) {
+    OpenedMedia media;
+    ASSERT_EQ(media.Open(path.c_str()), 0);
+    EXPECT_LT(media.FileBytesRead(), bytes.size() / 2) << path << " was walked again";
+  }
+}
+
+// A walk of the packets that takes longer than the stall limit (a slow share, several tasks walking
+// at once) is progress, not a stall.
+void SlowWalk() {
+  if (slowReads.fetch_add(1) == 0)
+    std::this_thread::sleep_for(OpenedMedia::kStallLimit + std::chrono::seconds(1));
+}
+
+TEST_F(MultiRateProbe, AWalkSlowedPastTheStallLimitStillOpens) {
+  TOLVANE_REQUIRE_SAMPLE(cook, "multirate-cook.ra");
+  const std::string path = Folder() + "/slow.ra";
+  WriteWholeFile(path, ReadWholeFile(cook));
+  slowReads = 0;
+  OpenedMedia::readHookForTests = &SlowWalk;
+  OpenedMedia media;
+  const int opened = media.Open(path.c_str());
+  OpenedMedia::readHookForTests = nullptr;
+  EXPECT_EQ(opened, 0);
+}
+
+// 8 MB of DATA where every resynchronisation must search 120 KB whose every fourth byte starts a
+// declared stream's header with a length that leads 60 KB ahead into nothing: the search reads what it
+// looks at once, so the open ends within its bound, reading the file a few times at most.
+TEST_F(MultiRateProbe, ACraftedResynchronisationFileOpensWithinItsBound) {
+  TOLVANE_REQUIRE_SAMPLE(cook, "multirate-cook.ra");
+  const std::string sample = ReadWholeFile(cook);
+  const std::size_t data = sample.find("DATA", 1500);
+  ASSERT_NE(data, std::string::npos);
+  const std::string packets = sample.substr(data + 18, 2 * 600 + 2 * 12);  // two packets of stream 0
+  std::string pattern;
+  for (int k = 0; k < 30000; ++k) pattern += std::string("\0\0\xF0\x02", 4);
+  std::string body;
+  while (body.size() < (8u << 20)) body += packets + pattern;
+  std::string bytes = sample.substr(0, data + 18) + body;
+  for (int k = 0; k < 4; ++k) bytes[data + 4 + k] = char(((body.size() + 18) >> (24 - 8 * k)) & 0xFF);
+  for (int k = 0; k < 4; ++k) bytes[data + 14 + k] = 0;  // no next DATA chunk
+  const std::string path = Folder() + "/resync.rm";
+  WriteWholeFile(path, bytes);
+  OpenedMedia media;
+  const int opened = media.Open(path.c_str());
+  EXPECT_TRUE(opened == 0 || opened == AVERROR_INVALIDDATA) << opened;
+  EXPECT_LT(media.FileBytesRead(), 6 * bytes.size());
+}
+
 }  // namespace
