@@ -187,7 +187,8 @@ void DesktopDriver::Keys(const QString& window, const QStringList& keys) const {
   }
 }
 
-bool DesktopDriver::KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs) const {
+bool DesktopDriver::KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs,
+                                    bool whereFocused) const {
   // xev reports the window's own events; a property set on the window shows that it is listening.
   QProcess events;
   events.setProcessEnvironment(environment_);
@@ -208,7 +209,10 @@ bool DesktopDriver::KeysUntilHidden(const QString& window, const QStringList& ke
   });
   bool hidden = false;
   if (listening) {
-    Keys(window, keys);
+    if (whereFocused)
+      KeysWhereFocused(keys);
+    else
+      Keys(window, keys);
     hidden = PollUntil(timeoutMs, [&] { return saw("UnmapNotify") || saw("DestroyNotify"); });
   }
   EndProcess(events);

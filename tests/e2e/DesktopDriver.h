@@ -29,7 +29,9 @@ class DesktopDriver {
   void Keys(const QString& window, const QStringList& keys) const;
   // Presses the keys and waits until the window has been hidden, also when it is shown again at once
   // (the one message window of the program, reused for the next message). False after timeoutMs.
-  bool KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs = kWaitMs) const;
+  // whereFocused: the keys go wherever the keyboard is, without giving it to the window first.
+  bool KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs = kWaitMs,
+                       bool whereFocused = false) const;
   // Gives the window the keyboard and types the text.
   void Type(const QString& window, const QString& text) const;
   void Click(QPoint at) const;
