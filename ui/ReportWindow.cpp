@@ -99,7 +99,7 @@ TReportFrm::TReportFrm(int kind, const QString& headline, const QString& list, c
   column->addWidget(questionLabel);
   column->addLayout(buttons);
   setMinimumSize(326, 215);
-  resize(640, list.isEmpty() ? 215 : 440);
+  resize(760, list.isEmpty() ? 215 : 480);
 }
 
 QString TReportFrm::Text() const {
