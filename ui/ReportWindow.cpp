@@ -49,6 +49,7 @@ TReportFrm::TReportFrm(int kind, const QString& headline, const QString& list, c
   listBox->setReadOnly(true);
   // Read-only, yet the keyboard moves and selects in it as in any text.
   listBox->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  listBox->setTabChangesFocus(true);
   listBox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   listBox->setPlainText(list);
   listBox->setVisible(!list.isEmpty());
