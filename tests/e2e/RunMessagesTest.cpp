@@ -29,19 +29,15 @@ class RunMessages : public E2eTest, public ::testing::WithParamInterface<WindowM
 TEST_P(RunMessages, EachBoxOfARunIsAboveTheProgressWindowAndEnterAnswersIt) {
   TOLVANE_REQUIRE_SAMPLE(sample, "firstrun.rm");
   ASSERT_NO_FATAL_FAILURE(StartWindowManager(GetParam()));
-  const std::string media = MediaPath("").toStdString();
-  const std::string cut = MakeCutMusic(media, "cut one.rm");
-  ASSERT_FALSE(cut.empty());
-  ASSERT_TRUE(QFile::copy(QString::fromStdString(cut), MediaPath("cut two.rm")));
+  const std::string cut = MakeCutMusic(MediaPath("").toStdString(), "cut one.rm");
+  ASSERT_TRUE(!cut.empty() && QFile::copy(QString::fromStdString(cut), MediaPath("cut two.rm")));
   const QString broken = CopyTestFile("ra144.rm");
   // The desktop's opener, standing in for a file manager: records what it was asked to open.
   const QString opened = MediaPath("opened.txt");
-  QDir().mkpath(MediaPath("bin"));
-  QFile opener(MediaPath("bin/xdg-open"));
-  ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
-  opener.write(QString("#!/bin/sh\necho \"$1\" >> '%1'\n").arg(opened).toUtf8());
-  opener.close();
-  opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  ASSERT_TRUE(QDir().mkpath(MediaPath("bin")));
+  WriteWholeFile(MediaPath("bin/xdg-open").toStdString(),
+                 "#!/bin/sh\necho \"$1\" >> '" + opened.toStdString() + "'\n");
+  QFile::setPermissions(MediaPath("bin/xdg-open"), QFile::ReadOwner | QFile::ExeOwner);
 
   StoreSetting("tips", 10000);
   auto program = StartProgram({QString::fromStdString(cut), MediaPath("cut two.rm"), broken},
