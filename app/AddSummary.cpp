@@ -1,24 +1,13 @@
 #include "app/AddSummary.h"
 
-#include <QApplication>
-#include <QBoxLayout>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 
-#include "ui/ShellOpen.h"
 #include "ui/lang.h"
 #include "ui/msgbox.h"
 
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-// A long path has no blanks to wrap at: a zero-width space after each "/" lets the label break it.
-QString WithPathBreaks(QString text) { return text.replace('/', QString('/') + QChar(0x200B)); }
 
 QString Files(int count) { return count == 1 ? QStringLiteral("1 file") : QString("%1 files").arg(count); }
 
@@ -86,69 +75,13 @@ QString AddSummaryList(const TAddSummary& summary, int maxListed) {
   return lines.join('\n');
 }
 
-TAddSummaryFrm::TAddSummaryFrm(const TAddSummary& summary, QWidget* parent) : QDialog(parent) {
+TAddSummaryFrm::TAddSummaryFrm(const TAddSummary& summary, QWidget* parent)
+    : TReportFrm(mkWarning, AddSummaryHeadline(summary), AddSummaryList(summary), QString(), StrHelp, StrOK,
+                 parent) {
   setObjectName("addSummaryFrm");
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(QStringLiteral("   ") + StrMessage + " ...");
-  setModal(true);
-  icon = new QLabel(this);
-  icon->setPixmap(MessageIcon(mkWarning));
-  icon->setAlignment(Qt::AlignTop);
-  headline_ = AddSummaryHeadline(summary);
-  headLabel = new QLabel(WithPathBreaks(headline_), this);
-  headLabel->setObjectName("headLabel");
-  headLabel->setTextFormat(Qt::PlainText);
-  headLabel->setWordWrap(true);
-  listBox = new QPlainTextEdit(this);
-  listBox->setObjectName("listBox");
-  listBox->setReadOnly(true);
-  listBox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  listBox->setPlainText(AddSummaryList(summary));
-  const bool hasList = !listBox->toPlainText().isEmpty();
-  listBox->setVisible(hasList);
-  okBtn = new QPushButton(StrOK, this);
-  okBtn->setObjectName("okBtn");
-  okBtn->setDefault(true);
-  helpBtn = new QPushButton(StrHelp, this);
-  helpBtn->setObjectName("helpBtn");
-  helpBtn->setAutoDefault(false);
-  connect(okBtn, &QPushButton::clicked, this, [this] { done(1); });
-  connect(helpBtn, &QPushButton::clicked, this, [] { OpenHelp(); });
-
-  auto* top = new QHBoxLayout();
-  top->addWidget(icon, 0, Qt::AlignTop);
-  top->addSpacing(12);
-  top->addWidget(headLabel, 1);
-  auto* buttons = new QHBoxLayout();
-  buttons->addStretch(1);
-  buttons->addWidget(okBtn);
-  buttons->addWidget(helpBtn);
-  buttons->addStretch(1);
-  auto* column = new QVBoxLayout(this);
-  column->setContentsMargins(20, 20, 20, 14);
-  column->addLayout(top);
-  column->addWidget(listBox, 1);
-  column->addLayout(buttons);
-  setMinimumSize(326, 215);
-  resize(600, hasList ? 420 : 215);
-}
-
-QString TAddSummaryFrm::Text() const {
-  const QString list = listBox->toPlainText();
-  return list.isEmpty() ? headline_ : headline_ + "\n" + list;
-}
-
-void TAddSummaryFrm::showEvent(QShowEvent* event) {
-  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    resize(std::min(width(), area.width()), std::min(height(), area.height()));
-    move(area.center() - QPoint(width() / 2, height() / 2));
-  }
-  QDialog::showEvent(event);
-  okBtn->setFocus();
 }
 
 void ShowAddSummary(const TAddSummary& summary) {
-  TAddSummaryFrm window(summary, QApplication::activeWindow());
-  window.exec();
+  TAddSummaryFrm window(summary);
+  window.Show();
 }

@@ -1,15 +1,12 @@
 #pragma once
 // What an add batch with folders could not use, told once at its end: the files of the walked folders
 // that cannot be read or have no audio stream, and the folders that could not be listed.
-#include <QDialog>
 #include <QString>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
+#include "ui/ReportWindow.h"
 
 struct TLeftOutFile {
   std::string Path;    // as listed: from the walked folder's own name on ("Archive/b/x.rm")
@@ -33,26 +30,13 @@ QString AddSummaryHeadline(const TAddSummary& summary);
 QString AddSummaryList(const TAddSummary& summary, int maxListed = 40);
 
 // The message window for a summary: the list may run to dozens of long paths, so it scrolls instead of
-// growing past the screen. "&OK" closes it, "&Help" opens the help and keeps it. Titled as the program's
-// messages are.
-class TAddSummaryFrm : public QDialog {
+// growing past the screen, and can be copied or saved. "&OK" closes it, "&Help" opens the help and
+// keeps it.
+class TAddSummaryFrm : public TReportFrm {
   Q_OBJECT
  public:
   explicit TAddSummaryFrm(const TAddSummary& summary, QWidget* parent = nullptr);
-  QString Text() const;  // headline and list, as shown
-
-  QLabel* icon = nullptr;
-  QLabel* headLabel = nullptr;
-  QPlainTextEdit* listBox = nullptr;
-  QPushButton* okBtn = nullptr;
-  QPushButton* helpBtn = nullptr;
-
- protected:
-  void showEvent(QShowEvent* event) override;
-
- private:
-  QString headline_;
 };
 
-// Shows the summary modally, over the active window.
+// Shows the summary modally, over the window on top.
 void ShowAddSummary(const TAddSummary& summary);

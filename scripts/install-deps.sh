@@ -16,8 +16,8 @@ packages=(
   # file for its checks, rsvg-convert for scripts/render-icon.sh.
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
   # The end-to-end tests press keys, click and drag in the program's windows on the virtual display,
-  # minimise and restore them through a window manager (twm) and picture the screen when a wait fails.
-  xdotool twm xfonts-base imagemagick
+  # minimise and restore them through window managers (twm, openbox) and picture the screen when a wait fails.
+  xdotool twm openbox xfonts-base imagemagick
   # The command-line converter's cluster recipes run under GNU parallel; a test runs it so.
   parallel
 )

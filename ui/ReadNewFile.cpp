@@ -73,7 +73,7 @@ TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings) {
   return ReadNewFileOutcome(path, sameSettings, false, nullptr);
 }
 
-TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings, bool quiet, int32_t* reason) {
+bool ProbeOffTheWindowThread() {
   TThreadEndWait probeEnd;
   std::thread probe;
   try {
@@ -86,11 +86,16 @@ TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings, bool
     // No probe will run: nothing is being read, so the window must not go on refusing its commands.
     ProbeDone.store(true, std::memory_order_release);
     ShowMessageBox(mkError, kThreadRefused, StrHelp, StrOK);
-    return TReadOutcome::Cancelled;
+    return false;
   }
   RaiseToHighestPriority(probe);
   probeEnd.Wait();
   probe.join();  // the probe has ended (or the application is quitting and it ends on its own)
+  return true;
+}
+
+TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings, bool quiet, int32_t* reason) {
+  if (!ProbeOffTheWindowThread()) return TReadOutcome::Cancelled;
 
   const int32_t result = ProbeOutcome();
   if (reason) *reason = result;

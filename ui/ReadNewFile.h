@@ -22,6 +22,11 @@ TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings);
 // takes it though it does not exist yet (the run makes it).
 TReadOutcome ReadNewFileOutcome(const std::string& path, bool sameSettings, bool quiet, int32_t* reason);
 
+// Runs ProbeMedia on a thread of its own while this (the user-interface) thread goes on handling the
+// windows' events, and returns once it has ended. The caller has set the reading state. False when no
+// thread could be made: the message has been shown and ProbeDone is true again.
+bool ProbeOffTheWindowThread();
+
 // How the probe thread is made. Like std::thread, it throws std::system_error when the system refuses a
 // thread; a test installs one that does, nullptr restores the real one.
 using TProbeThreadFactory = std::thread (*)(std::function<void()> body);

@@ -29,6 +29,7 @@
 #include "probe/ProbeMedia.h"
 #include "ui/FilePickers.h"
 #include "ui/PickerKeys.h"
+#include "ui/ReadNewFile.h"
 #include "ui/TagHistory.h"
 #include "ui/lang.h"
 #include "ui/msgbox.h"
@@ -134,7 +135,11 @@ TaddFrm::~TaddFrm() {
 
 int TaddFrm::PageIndex() const { return addPages->currentIndex(); }
 
-void TaddFrm::reject() { done(2); }
+void TaddFrm::reject() {
+  // The title bar's close while a picked file is read is let go: the read's end still fills the pages.
+  if (reading_) return;
+  done(2);
+}
 
 void TaddFrm::showEvent(QShowEvent* event) {
   // Every opening starts afresh from CurrentTask; a window restored by the desktop keeps its state.
@@ -323,14 +328,28 @@ void TaddFrm::ChooseInputFile() {
   const QStringList chosen = AddFilesDlg->selectedFiles();
   if (chosen.isEmpty()) return;
 
-  // Read at once, here: the window waits for the answer, and the task keeps its output name.
+  // Read on the probe's own thread: a multi-rate file may take long, and meanwhile the window repaints
+  // and answers the desktop, but takes no input. The task keeps its output name.
   ProbeFile = S(chosen.first());
   ProbeForNewTask = false;
   ProbeResult.store(-1, std::memory_order_relaxed);
-  ProbeDone.store(false, std::memory_order_relaxed);
-  ProbeMedia();
+  ProbeDone.store(false, std::memory_order_release);
+  inFileInfoList->clear();
+  inFileInfoList->addItem(QStringLiteral(" ") + QLatin1String(StrPleaseWait) + QStringLiteral("..."));
+  reading_ = true;
+  setEnabled(false);
+  setCursor(Qt::WaitCursor);
+  const bool probed = ProbeOffTheWindowThread();
+  unsetCursor();
+  setEnabled(true);
+  reading_ = false;
+  addFileBtn->setFocus();
   // A file that cannot be used changes nothing: the task and the pages keep the previous file.
-  if (!ProbeDone.load(std::memory_order_acquire) || ProbeResult.load(std::memory_order_relaxed) != 0) return;
+  if (!probed || !ProbeDone.load(std::memory_order_acquire) ||
+      ProbeResult.load(std::memory_order_relaxed) != 0) {
+    FillPage1();
+    return;
+  }
   FillPage1();
   FillPage3();
   if (hadDefaultName) dstFile->setText(Q(UniqueOutputName(".mp3")));

@@ -67,7 +67,7 @@ class TaddFrm : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void reject() override;  // Cancel, Escape and the title bar's close button
+  void reject() override;  // Cancel, Escape and the title bar's close button; not while reading
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -88,6 +88,8 @@ class TaddFrm : public QDialog {
   void Finish();
   void ChooseInputFile();
   void ChooseOutputFile();
+
+  bool reading_ = false;  // a picked input file is being read off this thread
 };
 
 // The program's task editor: start-up makes it once; a window registers itself when it is made and

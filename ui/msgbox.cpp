@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include "ui/ShellOpen.h"
 #include "ui/lang.h"
@@ -146,13 +148,39 @@ int TmsgFrm::Show(int kind, const std::string& text, const std::string& secondCa
   okBtn->setText(Q(firstCaption));
   FitToText(*this, *msgLabel, *okBtn, *helpBtn);
   okBtn->setFocus();
-  // Stacked above the window that asks (the progress window stays on top of others), for this message only.
-  QWidget* owner = QApplication::activeWindow();
-  const bool borrowOwner = owner && owner != this && !parentWidget();
-  if (borrowOwner) setParent(owner, windowFlags());
-  const int result = exec();
-  if (borrowOwner) setParent(nullptr, windowFlags());
-  return result == 1 ? 1 : 2;
+  return ExecAboveOwner(*this) == 1 ? 1 : 2;
+}
+
+QWidget* MessageOwner(const QWidget* box) {
+  const auto usable = [box](QWidget* window) {
+    return window && window != box && window->isVisible() && !window->isMinimized();
+  };
+  // The modal window that waits (the progress window during a run, or another message), else the
+  // window that stays on top of the others, else the one the user works in.
+  if (QWidget* modal = QApplication::activeModalWidget(); usable(modal)) return modal;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (usable(top) && top->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) return top;
+  if (QWidget* active = QApplication::activeWindow(); usable(active)) return active->window();
+  return nullptr;
+}
+
+int ExecAboveOwner(QDialog& box) {
+  QWidget* owner = box.parentWidget() ? nullptr : MessageOwner(&box);
+  const Qt::WindowFlags ownFlags = box.windowFlags();
+  if (owner) {
+    // Transient for its owner, and in its owner's layer: a window manager never puts it beneath.
+    Qt::WindowFlags flags = ownFlags;
+    flags.setFlag(Qt::WindowStaysOnTopHint, owner->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    box.setParent(owner, flags);
+  }
+  QPointer<QDialog> alive(&box);
+  QTimer::singleShot(0, &box, [&box] {
+    box.raise();
+    box.activateWindow();
+  });
+  const int result = box.exec();
+  if (owner && alive) box.setParent(nullptr, ownFlags);
+  return result;
 }
 
 int ShowMessageBox(int kind, const std::string& text, const std::string& secondCaption,

@@ -47,6 +47,13 @@ QPixmap MessageIcon(int kind);
 // reuses it. A window registers itself here when it is made and unregisters when it goes.
 extern TmsgFrm* msgFrm;
 
+// The window a message shown now belongs over: the active modal window, else a shown window that stays
+// on top, else the active window; null when none is shown.
+QWidget* MessageOwner(const QWidget* box);
+// Runs box modally, transient for MessageOwner (when box has no parent of its own) and kept on top when
+// its owner is; raised and given the keyboard once shown. Returns exec()'s result.
+int ExecAboveOwner(QDialog& box);
+
 // Shows text with the icon of kind and the two captions; returns 1 when the first button was pressed
 // and 2 otherwise. Callable from any window of the program, on the user-interface thread. Without a
 // registered window (a test, a message before start-up made one) a window is made for this message.

@@ -144,6 +144,30 @@ int DesktopDriver::StackingPosition(const QString& window) const {
   return -1;
 }
 
+int DesktopDriver::ManagedStackingPosition(const QString& window) const {
+  QProcess info;
+  info.setProcessEnvironment(environment_);
+  info.start("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+  if (!info.waitForFinished(kToolMs)) EndProcess(info);
+  // "_NET_CLIENT_LIST_STACKING(WINDOW): window id # 0x400007, 0x600009"
+  const QString text = QString::fromUtf8(info.readAllStandardOutput());
+  const int hash = text.indexOf('#');
+  if (hash < 0) return -1;
+  const QStringList ids = text.mid(hash + 1).split(',', Qt::SkipEmptyParts);
+  for (int i = 0; i < ids.size(); ++i)
+    if (ids[i].trimmed().toULong(nullptr, 16) == window.toULong()) return i;
+  return -1;
+}
+
+QString DesktopDriver::FocusedWindow() const { return Run({"getwindowfocus", "-f"}).trimmed(); }
+
+void DesktopDriver::KeysWhereFocused(const QStringList& keys) const {
+  for (const QString& key : keys) {
+    Run({"key", key});
+    QThread::msleep(kKeyPauseMs);
+  }
+}
+
 bool DesktopDriver::RequestClose(const QString& window) const {
   QProcess tool;
   tool.setProcessEnvironment(environment_);
@@ -163,7 +187,8 @@ void DesktopDriver::Keys(const QString& window, const QStringList& keys) const {
   }
 }
 
-bool DesktopDriver::KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs) const {
+bool DesktopDriver::KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs,
+                                    bool whereFocused) const {
   // xev reports the window's own events; a property set on the window shows that it is listening.
   QProcess events;
   events.setProcessEnvironment(environment_);
@@ -184,7 +209,10 @@ bool DesktopDriver::KeysUntilHidden(const QString& window, const QStringList& ke
   });
   bool hidden = false;
   if (listening) {
-    Keys(window, keys);
+    if (whereFocused)
+      KeysWhereFocused(keys);
+    else
+      Keys(window, keys);
     hidden = PollUntil(timeoutMs, [&] { return saw("UnmapNotify") || saw("DestroyNotify"); });
   }
   EndProcess(events);

@@ -29,7 +29,9 @@ class DesktopDriver {
   void Keys(const QString& window, const QStringList& keys) const;
   // Presses the keys and waits until the window has been hidden, also when it is shown again at once
   // (the one message window of the program, reused for the next message). False after timeoutMs.
-  bool KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs = kWaitMs) const;
+  // whereFocused: the keys go wherever the keyboard is, without giving it to the window first.
+  bool KeysUntilHidden(const QString& window, const QStringList& keys, int timeoutMs = kWaitMs,
+                       bool whereFocused = false) const;
   // Gives the window the keyboard and types the text.
   void Type(const QString& window, const QString& text) const;
   void Click(QPoint at) const;
@@ -44,6 +46,12 @@ class DesktopDriver {
   bool Restore(const QString& window) const;
   // Stacking position of the window's frame among the screen's windows: higher is further on top.
   int StackingPosition(const QString& window) const;
+  // Place of the window in the window manager's own stacking list (_NET_CLIENT_LIST_STACKING, bottom
+  // first); -1 when the list does not hold it (or there is no such list, as under twm).
+  int ManagedStackingPosition(const QString& window) const;
+  // The window that has the keyboard now (xdotool's id), and keys pressed there without moving it.
+  QString FocusedWindow() const;
+  void KeysWhereFocused(const QStringList& keys) const;
   // Sends the window the window manager's close request (WM_DELETE_WINDOW), as its close button does.
   bool RequestClose(const QString& window) const;
   // Presses the left button at from, moves in steps to to and lets go: a drag (and a drop) by hand.
@@ -72,6 +80,7 @@ class ProgramRun {
   ProgramRun& operator=(const ProgramRun&) = delete;
 
   bool Started() const { return started_; }
+  qint64 Pid() const { return process_.processId(); }
   bool Running() const { return StillRunning(process_); }
   // Sends SIGTERM (a session's end: the main window is closed as by its close button).
   void Terminate();

@@ -121,11 +121,12 @@ QString E2eTest::WaitForMainWindow(bool expectTip) {
   return main;
 }
 
-void E2eTest::StartWindowManager() {
-  windowManager_ = std::make_unique<WindowManager>(display_);
-  ASSERT_TRUE(windowManager_->Running()) << "twm did not start (scripts/install-deps.sh installs it): "
-                                         << windowManager_->Output().toStdString();
-  desktop_.SetPointerFocus(true);
+void E2eTest::StartWindowManager(WindowManager::Kind kind) {
+  windowManager_ = std::make_unique<WindowManager>(display_, kind);
+  ASSERT_TRUE(windowManager_->Running())
+      << "the window manager did not start (scripts/install-deps.sh installs it): "
+      << windowManager_->Output().toStdString();
+  desktop_.SetPointerFocus(kind == WindowManager::Kind::Twm);
 }
 
 QString E2eTest::DropOnMainWindow(const QString& mainWindow, const QStringList& files) {

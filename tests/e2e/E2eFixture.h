@@ -46,8 +46,9 @@ class E2eTest : public ::testing::Test {
   // Waits for the main window, and for the tip of the day and closes it when expectTip. The wait lasts
   // as long as the program runs, within a limit made for a busy machine.
   QString WaitForMainWindow(bool expectTip);
-  // Starts a window manager (twm) on the test's display; keys then go to the window under the pointer.
-  void StartWindowManager();
+  // Starts a window manager on the test's display; under twm keys then go to the window under the
+  // pointer.
+  void StartWindowManager(WindowManager::Kind kind = WindowManager::Kind::Twm);
   // Drops the files on the main window with a real drag from the drag source; returns its result. The
   // source stays until the next drop or the test's end: the program fetches the data after the drop.
   QString DropOnMainWindow(const QString& mainWindow, const QStringList& files);

@@ -83,7 +83,8 @@ void ModalDriver::Tick() {
   }
   Step& step = steps_.front();
   QWidget* modal = QApplication::activeModalWidget();
-  const bool matches = modal && modal->isVisible() &&
+  // A window that takes no input yet (busy reading) is waited for, as a user would wait.
+  const bool matches = modal && modal->isVisible() && modal->isEnabled() &&
                        (step.className.isEmpty() || step.className == modal->metaObject()->className());
   if (!matches) {
     step.waitedMs += kTickMs;

@@ -91,26 +91,37 @@ QProcessEnvironment VirtualDisplay::Environment() const {
   return environment;
 }
 
-WindowManager::WindowManager(const VirtualDisplay& display) {
+WindowManager::WindowManager(const VirtualDisplay& display, Kind kind) {
   if (display.Display().isEmpty()) return;
-  rcFile_ = QDir::tempPath() + "/tolvane-twmrc-" + QString::number(QCoreApplication::applicationPid()) + "-" +
-            QString(display.Display()).remove(':');
-  QFile rc(rcFile_);
-  if (!rc.open(QIODevice::WriteOnly) || rc.write(kTwmRc) < 0) return;
-  rc.close();
   process_.setProcessEnvironment(display.Environment());
   process_.setProcessChannelMode(QProcess::MergedChannels);
-  process_.start("twm", {"-f", rcFile_});
+  if (kind == Kind::Openbox) {
+    process_.start("openbox", {"--sm-disable"});
+  } else {
+    rcFile_ = QDir::tempPath() + "/tolvane-twmrc-" + QString::number(QCoreApplication::applicationPid()) +
+              "-" + QString(display.Display()).remove(':');
+    QFile rc(rcFile_);
+    if (!rc.open(QIODevice::WriteOnly) || rc.write(kTwmRc) < 0) return;
+    rc.close();
+    process_.start("twm", {"-f", rcFile_});
+  }
   if (!process_.waitForStarted(kStartWaitMs)) return;
-  // It has taken over the display once its icon manager window exists.
   const QDeadlineTimer deadline(kStartWaitMs * 6);
   while (!deadline.hasExpired() && StillRunning(process_)) {
-    if (!Ask(display.Environment(), "xdotool", {"search", "--name", "^TWM Icon Manager$"}).isEmpty()) {
+    if (Started(display.Environment(), kind)) {
       running_ = true;
       return;
     }
     QThread::msleep(100);
   }
+}
+
+bool WindowManager::Started(const QProcessEnvironment& environment, Kind kind) const {
+  // twm has taken over the display once its icon manager window exists; openbox once the root names
+  // its check window.
+  if (kind == Kind::Twm)
+    return !Ask(environment, "xdotool", {"search", "--name", "^TWM Icon Manager$"}).isEmpty();
+  return Ask(environment, "xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
 }
 
 QString WindowManager::Output() {
@@ -119,7 +130,7 @@ QString WindowManager::Output() {
   StillRunning(process_);
   for (const QString& line : QString::fromUtf8(process_.readAll()).split('\n'))
     if (!line.contains("is lacking") && !line.isEmpty()) lines << line;
-  return lines.join('\n') + (StillRunning(process_) ? "" : "\n(twm has ended)");
+  return lines.join('\n') + (StillRunning(process_) ? "" : "\n(the window manager has ended)");
 }
 
 WindowManager::~WindowManager() {

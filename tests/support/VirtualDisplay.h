@@ -29,12 +29,14 @@ class VirtualDisplay {
   QString display_;
 };
 
-// A window manager (twm) on a virtual display, for tests that minimise and restore windows as a
-// desktop does: it places new windows itself (no click asked for) and gives the keyboard to the window
-// under the pointer.
+// A window manager on a virtual display, for tests that minimise and restore windows as a desktop
+// does: it places new windows itself (no click asked for). twm gives the keyboard to the window under
+// the pointer and knows nothing of the EWMH; openbox gives it on a click or an activation and keeps the
+// EWMH's lists (_NET_CLIENT_LIST_STACKING).
 class WindowManager {
  public:
-  explicit WindowManager(const VirtualDisplay& display);
+  enum class Kind { Twm, Openbox };
+  explicit WindowManager(const VirtualDisplay& display, Kind kind = Kind::Twm);
   ~WindowManager();
   WindowManager(const WindowManager&) = delete;
   WindowManager& operator=(const WindowManager&) = delete;
@@ -45,6 +47,8 @@ class WindowManager {
   QString Output();
 
  private:
+  bool Started(const QProcessEnvironment& environment, Kind kind) const;
+
   QProcess process_;
   QString rcFile_;
   bool running_ = false;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
@@ -156,3 +157,28 @@ TEST_F(MessageBoxTest, AMessageWhileAnotherIsOpenGetsItsOwnWindow) {
 }
 
 }  // namespace
+
+// A message during a run belongs to the progress window, which stays on top: the message is its
+// transient and stays on top too, so no window manager puts it beneath; afterwards it is free again.
+TEST_F(MessageBoxTest, AMessageBelongsToTheModalWindowOnTopAndStaysOnTopWithIt) {
+  QDialog progress;
+  progress.setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint);
+  progress.setWindowModality(Qt::ApplicationModal);
+  progress.show();
+  QWidget* owner = nullptr;
+  bool onTop = false, active = false;
+  ModalDriver driver;
+  driver.Then([&](QWidget* w) {
+    owner = w->parentWidget();
+    onTop = w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    active = QApplication::activeWindow() == w;
+    FindButton(w, StrOK)->click();
+  });
+  EXPECT_EQ(ShowMessageBox(mkWarning, "Only part of the file could be read.", StrHelp, StrOK), 1);
+  EXPECT_TRUE(driver.failures.isEmpty()) << driver.failures.join("; ").toStdString();
+  EXPECT_EQ(owner, &progress);
+  EXPECT_TRUE(onTop);
+  EXPECT_TRUE(active);
+  EXPECT_EQ(window.parentWidget(), nullptr);
+  EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
