@@ -2,11 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <set>
 #include <utility>
 
+#include "convert/PartFile.h"
 #include "core/FolderWalk.h"
 #include "core/OutputName.h"
 #include "core/Profile.h"
@@ -21,82 +25,185 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-// The window's numbering, song(2).mp3 and on, past the names the run's other outputs hold only.
-std::string NumberedPastRun(const std::string& folder, const std::string& source,
-                            const std::set<std::string>& taken) {
-  const std::string base = FileNameWithoutExtension(source);
-  std::string candidate = folder + base + ".mp3";
-  for (int n = 2; taken.count(candidate) != 0; ++n)
-    candidate = folder + base + "(" + std::to_string(n) + ").mp3";
-  return candidate;
+bool Newer(const struct stat& a, const struct stat& b) {
+  return a.st_mtim.tv_sec != b.st_mtim.tv_sec ? a.st_mtim.tv_sec > b.st_mtim.tv_sec
+                                              : a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
+}
+
+// The same path however it was spelt: "A//x.rm", "./A/x.rm" and "/cwd/A/x.rm" are one name; links are
+// not followed, so every other name of a file stays a name of its own.
+std::string PathKey(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return (error ? std::filesystem::path(path) : absolute).lexically_normal().string();
+}
+
+// The name a walked folder keeps under -o: its last component as given ("." and ".." resolved), with
+// a trailing "/"; empty for the root.
+std::string OwnFolderName(const std::string& folder) {
+  std::filesystem::path path = std::filesystem::path(PathKey(folder));
+  if (!path.has_filename()) path = path.parent_path();
+  const std::string name = path.filename().string();
+  return name.empty() || name == "/" ? std::string() : name + "/";
+}
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 class Planner {
  public:
-  Planner(const TBatchOptions& options) : options_(options) {}
+  Planner(const TBatchOptions& options, const std::vector<std::string>& extensions)
+      : options_(options), extensions_(extensions) {}
 
   void AddFile(const std::string& source, const std::string& folder) {
     struct stat info {};
     if (stat(source.c_str(), &info) != 0) {
-      AddProblem(source, "The file " + Quoted(source) + " cannot be opened (" + std::strerror(errno) + ").");
+      AddProblem(source, "missing",
+                 "The file " + Quoted(source) + " cannot be opened (" + std::strerror(errno) + ").");
       return;
     }
     // A FIFO or a device would block the probe or read without end.
     if (!S_ISREG(info.st_mode)) {
-      AddProblem(source, "The file " + Quoted(source) + " is not a regular file.");
+      AddProblem(source, "not-regular", "The file " + Quoted(source) + " is not a regular file.");
       return;
     }
-    // One job per file, however often it was named.
-    if (!seen_.insert({info.st_dev, info.st_ino}).second) return;
+    // One job per name, however often it was given.
+    if (!seen_.insert(PathKey(source)).second) return;
     TBatchJob job;
     job.Source = source;
-    const auto isTaken = [this](const std::string& path) { return taken_.count(path) != 0; };
-    job.Output = options_.Existing == TExistingOutput::Number
-                     ? UniqueOutputPath(folder, source, ".mp3", isTaken)
-                     : NumberedPastRun(folder, source, taken_);
-    taken_.insert(job.Output);
-    struct stat existing {};
-    const bool exists = stat(job.Output.c_str(), &existing) == 0;
-    if (exists && existing.st_dev == info.st_dev && existing.st_ino == info.st_ino) {
-      job.Problem = "The MP3 file " + Quoted(job.Output) + " would replace its own input.";
-    } else if (options_.Existing == TExistingOutput::Skip) {
-      job.Skip = Exists(job.Output);
+    if (options_.Existing == TExistingOutput::Number) {
+      job.Output = UniqueOutputPath(folder, source, ".mp3",
+                                    [this](const std::string& path) { return planned_.count(path) != 0; });
+    } else {
+      // From its own input alone: another input that would share the name is a clash, found below.
+      job.Output = folder + FileNameWithoutExtension(source) + ".mp3";
     }
-    job.Replace = options_.Existing == TExistingOutput::Overwrite;
+    planned_[job.Output].push_back(jobs.size());
+    const std::string sibling =
+        options_.Existing == TExistingOutput::Number ? std::string() : Sibling(source);
+    const std::string tooLong = OutputNameProblem(job.Output);
+    struct stat existing {};
+    if (!sibling.empty()) {
+      // Its MP3 would also be its neighbour's, whether or not the neighbour is in this run.
+      job.Reason = "clash";
+      job.Problem = "The MP3 file " + Quoted(job.Output) + " would be made from more than one input (" +
+                    Quoted(source) + ", " + Quoted(sibling) + "); none of them is converted.";
+    } else if (!tooLong.empty()) {
+      job.Reason = "name-too-long";
+      job.Problem = tooLong;
+    } else if (stat(job.Output.c_str(), &existing) == 0 && existing.st_dev == info.st_dev &&
+               existing.st_ino == info.st_ino) {
+      job.Reason = "output-is-input";
+      job.Problem = "The MP3 file " + Quoted(job.Output) + " would replace its own input.";
+    } else {
+      RecheckExisting(job, options_.Existing);
+    }
     jobs.push_back(std::move(job));
   }
 
-  void AddProblem(const std::string& source, const std::string& problem) {
+  void AddProblem(const std::string& source, const std::string& reason, const std::string& problem) {
     TBatchJob job;
     job.Source = source;
+    job.Reason = reason;
     job.Problem = problem;
     jobs.push_back(std::move(job));
+  }
+
+  // With names planned from their inputs alone, one name for several inputs would let one's MP3 pass
+  // for another's: none of them is converted, the same on every machine and rerun.
+  void RefuseClashes() {
+    if (options_.Existing == TExistingOutput::Number) return;
+    for (const auto& [output, indices] : planned_) {
+      if (indices.size() < 2) continue;
+      std::string sources;
+      for (const size_t i : indices) sources += (sources.empty() ? "" : ", ") + Quoted(jobs[i].Source);
+      for (const size_t i : indices) {
+        TBatchJob& job = jobs[i];
+        if (!job.Problem.empty()) continue;
+        job.Reason = "clash";
+        job.Problem = "The MP3 file " + Quoted(output) + " would be made from more than one input (" +
+                      sources + "); none of them is converted.";
+        job.Skip = job.Replace = false;
+      }
+    }
   }
 
   std::vector<TBatchJob> jobs;
 
  private:
+  // Another RealMedia file in source's folder with the same name but for its extension, empty when none.
+  std::string Sibling(const std::string& source) {
+    const std::string folder = FolderPart(source);
+    auto [names, fresh] = folders_.try_emplace(folder);
+    if (fresh) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
+        const std::string name = entry.path().filename().string();
+        const size_t dot = name.rfind('.');
+        if (dot == std::string::npos || dot == 0) continue;
+        for (const std::string& extension : extensions_)
+          if (LowerCase(name.substr(dot)) == LowerCase(extension)) names->second.insert(name);
+      }
+    }
+    const std::string own = FileNamePart(source);
+    const std::string stem = FileNameWithoutExtension(own);
+    for (const std::string& name : names->second)
+      if (name != own && name.size() > stem.size() && name.compare(0, stem.size(), stem) == 0 &&
+          name[stem.size()] == '.' && name.find('.', stem.size() + 1) == std::string::npos)
+        return folder + name;
+    return {};
+  }
+
   const TBatchOptions& options_;
-  std::set<std::pair<dev_t, ino_t>> seen_;
-  std::set<std::string> taken_;
+  const std::vector<std::string>& extensions_;
+  std::map<std::string, std::set<std::string>> folders_;  // each input folder's RealMedia files
+  std::set<std::string> seen_;
+  std::map<std::string, std::vector<size_t>> planned_;  // each planned MP3 and the jobs that would write it
 };
 
 }  // namespace
 
+bool IsFinishedMP3(const std::string& mp3, const std::string& source) {
+  struct stat output {
+  }, input{};
+  if (stat(mp3.c_str(), &output) != 0 || !S_ISREG(output.st_mode) || output.st_size == 0) return false;
+  return stat(source.c_str(), &input) != 0 || !Newer(input, output);
+}
+
+void RecheckExisting(TBatchJob& job, TExistingOutput existing) {
+  if (!job.Problem.empty()) return;
+  switch (existing) {
+    case TExistingOutput::Number:
+      return;
+    case TExistingOutput::Overwrite:
+      job.Skip = false;
+      job.Replace = true;
+      return;
+    case TExistingOutput::Skip:
+      job.Skip = IsFinishedMP3(job.Output, job.Source);
+      // An empty MP3, or one from before its input changed, is converted again in its place.
+      job.Replace = !job.Skip && Exists(job.Output);
+      return;
+  }
+}
+
 std::vector<TBatchJob> PlanBatch(const TBatchOptions& options, const std::vector<std::string>& extensions) {
-  Planner planner(options);
+  Planner planner(options, extensions);
   for (const std::string& input : options.Inputs) {
     if (!IsWalkableFolder(input)) {
       planner.AddFile(input, options.OutputDir.empty() ? FolderPart(input) : options.OutputDir);
       continue;
     }
     const TFolderWalk walk = WalkFolder(input, extensions);
-    for (const TWalkedFile& file : walk.Files) {
-      planner.AddFile(file.Path,
-                      options.OutputDir.empty() ? FolderPart(file.Path) : options.OutputDir + file.Subfolder);
-    }
+    const std::string tree =
+        options.OutputDir.empty() ? std::string() : options.OutputDir + OwnFolderName(input);
+    for (const TWalkedFile& file : walk.Files)
+      planner.AddFile(file.Path, tree.empty() ? FolderPart(file.Path) : tree + file.Subfolder);
     for (const std::string& folder : walk.UnreadableFolders)
-      planner.AddProblem(folder, "The folder " + Quoted(folder) + " cannot be read.");
+      planner.AddProblem(folder, "unreadable-folder", "The folder " + Quoted(folder) + " cannot be read.");
   }
+  planner.RefuseClashes();
   return std::move(planner.jobs);
 }

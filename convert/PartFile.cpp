@@ -15,6 +15,8 @@ namespace {
 
 constexpr size_t kLongestName = 255;  // NAME_MAX of the usual Linux file systems
 constexpr const char* kPartSuffix = ".part";
+// What a temporary name adds to its MP3's name at most: "." before it, ".HOST.PID" and ".part" after.
+constexpr size_t kPartNameRoom = 32;
 
 bool SameFile(const std::string& path, const TFileIdentity& file) {
   struct stat info {};
@@ -37,7 +39,28 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
+// The longest file name the file system of folder (or of its nearest existing parent) takes.
+size_t LongestNameIn(std::string folder) {
+  if (folder.empty()) folder = ".";
+  while (true) {
+    const long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (longest > 0) return size_t(longest);
+    if (errno != ENOENT && errno != ENOTDIR) return kLongestName;
+    const size_t slash = folder.find_last_of('/', folder.size() > 1 ? folder.size() - 2 : 0);
+    if (slash == std::string::npos && folder == ".") return kLongestName;
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  }
+}
+
 }  // namespace
+
+std::string OutputNameProblem(const std::string& finalPath) {
+  const std::string name = FileNamePart(finalPath);
+  const size_t longest = LongestNameIn(FolderPart(finalPath));
+  if (name.size() + kPartNameRoom <= longest) return {};
+  return "The MP3 file \"" + finalPath + "\" has a name too long for its file system (" +
+         std::to_string(name.size()) + " bytes; at most " + std::to_string(longest - kPartNameRoom) + ").";
+}
 
 std::string PartPathFor(const std::string& finalPath) {
   std::string name = FileNamePart(finalPath);

@@ -10,6 +10,10 @@
 // of NAME as fits (whole characters).
 std::string PartPathFor(const std::string& finalPath);
 
+// Why an MP3 cannot be planned at finalPath, empty when it can: its name, with the room its temporary
+// name adds, is longer than its file system allows (checked on the nearest existing folder).
+std::string OutputNameProblem(const std::string& finalPath);
+
 class TPartFile {
  public:
   TPartFile() = default;

@@ -72,11 +72,12 @@ TEST_F(ConvertCli, ATreeInGivesTheSameTreeOut) {
   const CliResult result = cli.Run({"--json", "-o", Q(Path("out")), Q(Path("in"))});
 
   EXPECT_EQ(result.exitCode, 0) << result.err;
+  // The folder's tree under its own name.
   QStringList expected;
-  for (const auto& [mp3, source] : sources) expected << Q(mp3);
+  for (const auto& [mp3, source] : sources) expected << Q("in/" + mp3);
   EXPECT_EQ(FilesUnder(Path("out")), expected);
   EXPECT_EQ(FilesUnder(Path("in")), before);
-  for (const auto& [mp3, source] : sources) ExpectMp3Of(source, Path("out/" + mp3));
+  for (const auto& [mp3, source] : sources) ExpectMp3Of(source, Path("out/in/" + mp3));
   // A name that is not UTF-8 is kept byte for byte, and told as \udcXX.
   EXPECT_NE(result.out.find("caf\\udcff \\\"x\\\".rm\""), std::string::npos) << result.out;
 }
