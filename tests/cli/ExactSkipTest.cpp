@@ -112,4 +112,17 @@ TEST_F(ExactSkip, AnEmptyOrOutdatedMp3IsConvertedAgainInItsPlace) {
   }
 }
 
+// Refused when planned, not after converting, and the message names the MP3.
+TEST_F(ExactSkip, AnMp3NameTooLongForItsTemporaryNameIsRefusedBeforeAnythingRuns) {
+  const long longest = pathconf(dir.path().toUtf8().constData(), _PC_NAME_MAX);
+  const std::string stem = std::string(size_t(longest) - 35, 'x');
+  const std::string source = Copy("ac3-stereo.rm", stem + ".rm");
+  const CliResult result = cli.Run({"--json", Q(source)});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(result.Lines()[source]["message"].toString().startsWith(
+      Q("The MP3 file \"" + Path(stem) + ".mp3\" has a name too long")))
+      << result.out;
+  EXPECT_EQ(FilesUnder(dir.path().toStdString()), QStringList({Q(stem + ".rm")}));
+}
+
 }  // namespace
