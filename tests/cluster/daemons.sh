@@ -94,6 +94,9 @@ Host node1 node2
   BatchMode yes
   ConnectTimeout 10
 EOF
+# sshd starts a session in the user's home from the password file; its shell then moves to the
+# test's (bash reads ~/.bashrc for a command over ssh), so parallel's --wd ... lies under DIR too.
+echo 'cd "$HOME"' >"$dir"/home/.bashrc
 /usr/sbin/sshd -f "$dir"/ssh/sshd_config -E "$dir"/log/sshd.log || skip "sshd did not start: $(tail -2 "$dir"/log/sshd.log)"
 wait_for ssh -F "$dir"/ssh/ssh_config node1 true || skip "ssh node1 fails: $(tail -3 "$dir"/log/sshd.log)"
 ssh -F "$dir"/ssh/ssh_config node2 true || skip "ssh node2 fails"
