@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -12,6 +15,7 @@
 #include "core/OutputName.h"
 #include "core/Profile.h"
 #include "core/TextUtils.h"
+#include "run/PartFile.h"
 
 namespace {
 
@@ -22,14 +26,25 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-// The window's numbering, song(2).mp3 and on, past the names the run's other outputs hold only.
-std::string NumberedPastRun(const std::string& folder, const std::string& source,
-                            const std::set<std::string>& taken) {
-  const std::string base = FileNameWithoutExtension(source);
-  std::string candidate = folder + base + ".mp3";
-  for (int n = 2; taken.count(candidate) != 0; ++n)
-    candidate = folder + base + "(" + std::to_string(n) + ").mp3";
-  return candidate;
+bool Newer(const struct stat& a, const struct stat& b) {
+  return a.st_mtim.tv_sec != b.st_mtim.tv_sec ? a.st_mtim.tv_sec > b.st_mtim.tv_sec
+                                              : a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
+}
+
+// The name a walked folder keeps under -o: its last component as given ("." and ".." resolved), with
+// a trailing "/"; empty for the root.
+std::string OwnFolderName(const std::string& folder) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  std::filesystem::path path = (error ? std::filesystem::path(folder) : absolute).lexically_normal();
+  if (!path.has_filename()) path = path.parent_path();
+  const std::string name = path.filename().string();
+  return name.empty() || name == "/" ? std::string() : name + "/";
+}
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 // A name by its folder's identity: "a.rm", "./a.rm" and a linked folder's "a.rm" are one name.
@@ -42,9 +57,15 @@ struct NameKey {
   }
 };
 
+std::string ClashMessage(const std::string& output, const std::string& sources) {
+  return "The MP3 file " + Quoted(output) + " would be made from more than one input (" + sources +
+         "); none of them is converted.";
+}
+
 class Planner {
  public:
-  Planner(const TBatchInputs& inputs) : inputs_(inputs) {}
+  Planner(const TBatchInputs& inputs, const std::vector<std::string>& extensions)
+      : inputs_(inputs), extensions_(extensions) {}
 
   void AddFile(const std::string& source, const std::string& folder) {
     struct stat info {};
@@ -59,24 +80,37 @@ class Planner {
       AddProblem(source, TReason::NotAFile, "The file " + Quoted(source) + " is not a regular file.");
       return;
     }
-    // One task per name, however often it was named.
+    // One task per name, however often it was named; each other name of a file (a link) is its own.
     if (!seen_.insert(KeyOf(source)).second) return;
     TEngineTask job;
     job.Task.SourceFile = source;
-    const auto isTaken = [this](const std::string& path) { return taken_.count(path) != 0; };
     std::string& output = job.Task.OutputFile;
-    output = inputs_.Existing == TExistingOutput::Number ? UniqueOutputPath(folder, source, ".mp3", isTaken)
-                                                         : NumberedPastRun(folder, source, taken_);
-    taken_.insert(output);
+    const bool numbered = inputs_.Existing == TExistingOutput::Number;
+    if (numbered) {
+      output = UniqueOutputPath(folder, source, ".mp3",
+                                [this](const std::string& path) { return planned_.count(path) != 0; });
+    } else {
+      // From its own input alone: another input that would share the name is a clash, found below.
+      output = folder + FileNameWithoutExtension(source) + ".mp3";
+    }
+    planned_[output].push_back(jobs.size());
+    const std::string sibling = numbered ? std::string() : Sibling(source);
+    const std::string tooLong = OutputNameProblem(output);
     struct stat existing {};
-    const bool exists = stat(output.c_str(), &existing) == 0;
-    if (exists && existing.st_dev == info.st_dev && existing.st_ino == info.st_ino) {
+    if (!sibling.empty()) {
+      // Its MP3 would also be its neighbour's, whether or not the neighbour is in this run.
+      job.Refused = TReason::Clash;
+      job.Problem = ClashMessage(output, Quoted(source) + ", " + Quoted(sibling));
+    } else if (!tooLong.empty()) {
+      job.Refused = TReason::NameTooLong;
+      job.Problem = tooLong;
+    } else if (stat(output.c_str(), &existing) == 0 && existing.st_dev == info.st_dev &&
+               existing.st_ino == info.st_ino) {
       job.Refused = TReason::SameAsInput;
       job.Problem = "The MP3 file " + Quoted(output) + " would replace its own input.";
-    } else if (inputs_.Existing == TExistingOutput::Skip) {
-      job.Skip = Exists(output);
+    } else {
+      RecheckExisting(job, inputs_.Existing);
     }
-    job.Replace = inputs_.Existing == TExistingOutput::Overwrite;
     jobs.push_back(std::move(job));
   }
 
@@ -86,6 +120,25 @@ class Planner {
     job.Refused = reason;
     job.Problem = problem;
     jobs.push_back(std::move(job));
+  }
+
+  // With names planned from their inputs alone, one name for several inputs would let one's MP3 pass
+  // for another's: none of them is converted, the same on every machine and rerun.
+  void RefuseClashes() {
+    if (inputs_.Existing == TExistingOutput::Number) return;
+    for (const auto& [output, indices] : planned_) {
+      if (indices.size() < 2) continue;
+      std::string sources;
+      for (const size_t i : indices)
+        sources += (sources.empty() ? "" : ", ") + Quoted(jobs[i].Task.SourceFile);
+      for (const size_t i : indices) {
+        TEngineTask& job = jobs[i];
+        if (job.Refused != TReason::None) continue;
+        job.Refused = TReason::Clash;
+        job.Problem = ClashMessage(output, sources);
+        job.Skip = job.Replace = false;
+      }
+    }
   }
 
   std::vector<TEngineTask> jobs;
@@ -105,27 +158,77 @@ class Planner {
     return key;
   }
 
+  // Another RealMedia file in source's folder with the same name but for its extension, empty when none.
+  std::string Sibling(const std::string& source) {
+    const std::string folder = FolderPart(source);
+    auto [names, fresh] = folders_.try_emplace(folder);
+    if (fresh) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
+        const std::string name = entry.path().filename().string();
+        const size_t dot = name.rfind('.');
+        if (dot == std::string::npos || dot == 0) continue;
+        for (const std::string& extension : extensions_)
+          if (LowerCase(name.substr(dot)) == LowerCase(extension)) names->second.insert(name);
+      }
+    }
+    const std::string own = FileNamePart(source);
+    const std::string stem = FileNameWithoutExtension(own);
+    for (const std::string& name : names->second)
+      if (name != own && name.size() > stem.size() && name.compare(0, stem.size(), stem) == 0 &&
+          name[stem.size()] == '.' && name.find('.', stem.size() + 1) == std::string::npos)
+        return folder + name;
+    return {};
+  }
+
   const TBatchInputs& inputs_;
+  const std::vector<std::string>& extensions_;
+  std::map<std::string, std::set<std::string>> folders_;  // each input folder's RealMedia files
   std::set<NameKey> seen_;
-  std::set<std::string> taken_;
+  std::map<std::string, std::vector<size_t>> planned_;  // each planned MP3 and the tasks that would write it
 };
 
 }  // namespace
 
+bool IsFinishedMP3(const std::string& mp3, const std::string& source) {
+  struct stat output {
+  }, input{};
+  if (stat(mp3.c_str(), &output) != 0 || !S_ISREG(output.st_mode) || output.st_size == 0) return false;
+  return stat(source.c_str(), &input) != 0 || !Newer(input, output);
+}
+
+void RecheckExisting(TEngineTask& job, TExistingOutput existing) {
+  if (job.Refused != TReason::None) return;
+  switch (existing) {
+    case TExistingOutput::Number:
+      return;
+    case TExistingOutput::Overwrite:
+      job.Skip = false;
+      job.Replace = true;
+      return;
+    case TExistingOutput::Skip:
+      job.Skip = IsFinishedMP3(job.Task.OutputFile, job.Task.SourceFile);
+      // An empty MP3, or one from before its input changed, is converted again in its place.
+      job.Replace = !job.Skip && Exists(job.Task.OutputFile);
+      return;
+  }
+}
+
 std::vector<TEngineTask> PlanBatch(const TBatchInputs& options, const std::vector<std::string>& extensions) {
-  Planner planner(options);
+  Planner planner(options, extensions);
   for (const std::string& input : options.Inputs) {
     if (!IsWalkableFolder(input)) {
       planner.AddFile(input, options.OutputDir.empty() ? FolderPart(input) : options.OutputDir);
       continue;
     }
     const TFolderWalk walk = WalkFolder(input, extensions);
-    for (const TWalkedFile& file : walk.Files) {
-      planner.AddFile(file.Path,
-                      options.OutputDir.empty() ? FolderPart(file.Path) : options.OutputDir + file.Subfolder);
-    }
+    const std::string tree =
+        options.OutputDir.empty() ? std::string() : options.OutputDir + OwnFolderName(input);
+    for (const TWalkedFile& file : walk.Files)
+      planner.AddFile(file.Path, tree.empty() ? FolderPart(file.Path) : tree + file.Subfolder);
     for (const std::string& folder : walk.UnreadableFolders)
       planner.AddProblem(folder, TReason::Unreadable, "The folder " + Quoted(folder) + " cannot be read.");
   }
+  planner.RefuseClashes();
   return std::move(planner.jobs);
 }

@@ -18,8 +18,9 @@ packages=(
   # The end-to-end tests press keys, click and drag in the program's windows on the virtual display,
   # minimise and restore them through window managers (twm, openbox) and picture the screen when a wait fails.
   xdotool twm openbox xfonts-base imagemagick
-  # The command-line converter's cluster recipes run under GNU parallel; a test runs it so.
-  parallel
+  # The command-line converter's cluster recipes run under GNU parallel (over ssh, files moved with
+  # rsync) and Slurm; a test runs them against its own sshd, munged, slurmctld and slurmd.
+  parallel rsync openssh-server openssh-client munge slurmctld slurmd slurm-client
 )
 
 missing=()

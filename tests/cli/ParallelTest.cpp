@@ -40,7 +40,7 @@ TEST(GnuParallel, ConvertsATreeWithDamagedFilesOneFolderOrOneFilePerJob) {
   const QString program =
       QString::fromStdString("'" + CliRunner::Program() + "' --quiet --skip-existing -o ../out");
   const std::vector<std::tuple<QString, QString, QString>> rows = {
-      {"find . -mindepth 1 -maxdepth 1 -type d", program + "0/{/} {}", "./A=1 ./B=0 ./C=1"},
+      {"find . -mindepth 1 -maxdepth 1 -type d", program + "0 {}", "./A=1 ./B=0 ./C=1"},
       {"find . -type f", program + "1/{//} {}",
        "./A/broken.rm=1 ./A/good.rm=0 ./B/Live/t.ra=0 ./B/v.rmvb=0 ./C/runaway.rm=1"}};
   const QStringList converted = {"A/good.mp3", "B/Live/t.mp3", "B/v.mp3"};
