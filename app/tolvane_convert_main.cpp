@@ -28,6 +28,7 @@ extern "C" {
 #include "core/Settings.h"
 #include "core/TaskList.h"
 #include "run/BatchPlan.h"
+#include "run/PartFile.h"
 #include "run/RunEngine.h"
 
 namespace {
@@ -139,6 +140,13 @@ int Convert(const TBatchOptions& options) {
     setup.Cores = cores;
     setup.ViaPartFile = true;
     setup.ProbeWith = defaults;
+    // An MP3 another machine finished meanwhile is skipped, never numbered.
+    setup.Recheck = [existing = options.Existing](TEngineTask& task) { RecheckExisting(task, existing); };
+    setup.NumberPastTaken = options.Existing == TExistingOutput::Number;
+    SetPartFileWarning([&line](const std::string& text) {
+      line.Clear();
+      std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    });
     run.Start(tasks, setup);
     auto nextTick = start;
     // The sinks' and threads' hand-overs are served in Poll; it waits a little for them.

@@ -187,6 +187,7 @@ void TRunEngine::StartTasks() {
     if (!start) break;
     TSlot& slot = *slots_[size_t(start->Slot)];
     const int32_t task = start->TaskIndex;
+    if (setup_.Recheck && tasks_[size_t(task)].Refused == TReason::None) setup_.Recheck(tasks_[size_t(task)]);
     const TEngineTask& planned = tasks_[size_t(task)];
     slot.Task = task;
     slot.StartedAt = std::chrono::steady_clock::now();
@@ -198,11 +199,7 @@ void TRunEngine::StartTasks() {
     }
     if (planned.Skip) {
       // A temporary file of it that no run holds is a killed run's leftover: it goes too.
-      struct stat info {};
-      if (lstat(PartPathFor(slot.Output).c_str(), &info) == 0) {
-        TPartFile leftover;
-        if (leftover.Claim(slot.Output).empty()) leftover.Remove();
-      }
+      if (setup_.ViaPartFile) RemoveLeftoverParts(slot.Output);
       TTaskResult result = ResultOf(task, TOutcome::Skipped, TReason::Exists,
                                     "The MP3 file " + Quoted(slot.Output) + " exists and is left as it is.");
       result.Output = slot.Output;
@@ -352,7 +349,7 @@ void TRunEngine::BeginJudging(TSlot& slot) {
   slot.PublishError = 0;
   // The names the run's other outputs hold: the numbering goes on past them.
   std::set<std::string> taken;
-  const bool numbering = setup_.ViaPartFile && !tasks_[size_t(slot.Task)].Replace;
+  const bool numbering = setup_.ViaPartFile && setup_.NumberPastTaken && !tasks_[size_t(slot.Task)].Replace;
   if (numbering)
     for (size_t at = 0; at < tasks_.size(); ++at)
       if (int32_t(at) != slot.Task) taken.insert(tasks_[at].Task.OutputFile);

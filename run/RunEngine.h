@@ -44,6 +44,12 @@ struct TEngineSetup {
   // When set, each task's record is made by the probe with these MP3 settings as it starts; its
   // output stays as given.
   std::optional<TDefaultSettings> ProbeWith;
+  // Called just before a task starts, to decide its Skip and Replace again from what is on disk now
+  // (an MP3 another machine finished meanwhile). None: the plan stands.
+  std::function<void(TEngineTask&)> Recheck;
+  // With ViaPartFile, an MP3 put at a task's output meanwhile (and not to be replaced): true goes on
+  // with the window's numbering past it, false leaves it and the task is skipped.
+  bool NumberPastTaken = true;
 };
 
 struct TRunningTask {
