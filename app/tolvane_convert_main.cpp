@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -61,12 +62,81 @@ void CatchStopSignals() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
-// The cores this process may run on (a cluster's job is often given fewer than the machine has).
+// The cores this process may use: a scheduler's share where it tells one, else those it may run on
+// (a cluster's job is often given fewer than the machine has).
 int CoreCount() {
+  if (const char* slurm = std::getenv("SLURM_CPUS_PER_TASK"); slurm && *slurm) {
+    char* end = nullptr;
+    const long cores = std::strtol(slurm, &end, 10);
+    if (*end == '\0' && cores > 0 && cores < 4096) return int(cores);
+  }
   cpu_set_t set;
   CPU_ZERO(&set);
   if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
   return std::max(1, int(std::thread::hardware_concurrency()));
+}
+
+std::string HostName() {
+  char host[256] = {};
+  return gethostname(host, sizeof host - 1) == 0 ? std::string(host) : std::string();
+}
+
+const char* ModeName(int32_t channels) {
+  switch (channels) {
+    case 0:
+      return "dual";
+    case 1:
+      return "stereo";
+    case 2:
+      return "joint";
+    default:
+      return "mono";
+  }
+}
+
+TRunFacts FactsOf(const TDefaultSettings& settings) {
+  TRunFacts facts;
+  facts.Bitrate = settings.AudioVBR ? settings.AudioVbrMinBitrate : settings.AudioBitrate;
+  facts.VbrMax = settings.AudioVBR ? settings.AudioVbrMaxBitrate : 0;
+  facts.SampleRate = settings.AudioSampleRate;
+  facts.Mode = ModeName(settings.AudioChannels);
+  facts.Version = TOLVANE_VERSION;
+  facts.Host = HostName();
+  return facts;
+}
+
+// A line of --json; false once standard output cannot take it (a full disk, a closed pipe).
+bool PrintLine(const std::string& text) {
+  return std::fputs((text + "\n").c_str(), stdout) >= 0 && std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+// --dry-run: the plan as it stands, nothing written; the exit status the run would start from.
+int ShowPlan(const std::vector<TEngineTask>& tasks, bool json) {
+  std::vector<TTaskResult> refused;
+  for (const TEngineTask& task : tasks) {
+    const std::string& source = task.Task.SourceFile;
+    bool written = true;
+    if (json) {
+      written = PrintLine(PlanJsonLine(task));
+    } else if (task.Refused != TReason::None) {
+      written = PrintLine(source + ": " + task.Problem);
+    } else {
+      written = PrintLine(source + " -> " + task.Task.OutputFile +
+                          (task.Skip      ? " (exists: skipped)"
+                           : task.Replace ? " (replaced)"
+                                          : ""));
+    }
+    if (!written) {
+      std::fprintf(stderr, "%s: standard output cannot be written (%s)\n", kProgram, std::strerror(errno));
+      return 4;
+    }
+    if (task.Refused != TReason::None) {
+      TTaskResult result;
+      result.Reason = task.Refused;
+      refused.push_back(result);
+    }
+  }
+  return BatchExitStatus(refused);
 }
 
 std::string ExecutablePath() {
@@ -111,15 +181,18 @@ int Convert(const TBatchOptions& options) {
   AssignProductProfile();
   FillBitrateTable();
   // The MP3 settings the window saved last: only read, so a thousand jobs never rewrite the file.
-  ReadSavedSettings();
-  TDefaultSettings defaults = DefaultSettings;
+  if (!options.NoSavedSettings) ReadSavedSettings();
+  TDefaultSettings defaults = options.NoSavedSettings ? TDefaultSettings{} : DefaultSettings;
   ApplyOptionsToDefaults(options, defaults);
+  const TRunFacts facts = FactsOf(defaults);
 
   const std::vector<TEngineTask> tasks = PlanBatch(options, FilterExtensions(OpenFilter));
-  const int cores = CoreCount();
+  if (options.DryRun) return ShowPlan(tasks, options.Json);
+  const int cores = options.Cores > 0 ? options.Cores : CoreCount();
   const auto start = std::chrono::steady_clock::now();
   ProgressLine line(!options.Quiet);
   bool finished = false;
+  bool outputLost = false;
   int status = 0;
   try {
     TRunEngine run;
@@ -130,13 +203,15 @@ int Convert(const TBatchOptions& options) {
       const bool tell = !result.Message.empty() && result.Outcome != TOutcome::Skipped;
       if (tell || (options.Json && isatty(STDOUT_FILENO))) line.Clear();
       if (tell) std::fprintf(stderr, "%s: %s\n", kProgram, result.Message.c_str());
-      if (options.Json) {
-        std::printf("%s\n", JsonLine(result).c_str());
-        std::fflush(stdout);
+      // Lines a script cannot read end the run as a stop would: nothing it did goes untold.
+      if (options.Json && !PrintLine(JsonLine(result, facts)) && !outputLost) {
+        outputLost = true;
+        std::fprintf(stderr, "%s: standard output cannot be written (%s)\n", kProgram, std::strerror(errno));
       }
     };
     TEngineSetup setup;
-    setup.ParallelTasks = options.Jobs > 0 ? options.Jobs : cores;
+    // The files at once are within the cores too: the rest of the budget goes to segment helpers.
+    setup.ParallelTasks = std::min(options.Jobs > 0 ? options.Jobs : cores, cores);
     setup.Cores = cores;
     setup.ViaPartFile = true;
     setup.ProbeWith = defaults;
@@ -151,23 +226,30 @@ int Convert(const TBatchOptions& options) {
     auto nextTick = start;
     // The sinks' and threads' hand-overs are served in Poll; it waits a little for them.
     while (run.Poll(kWaitMs)) {
-      if (stopSignal != 0 && !run.Stopping()) run.Stop();
+      if ((stopSignal != 0 || outputLost) && !run.Stopping()) run.Stop();
       const auto now = std::chrono::steady_clock::now();
       if (now < nextTick) continue;
       line.Show(ProgressLineText(run.Snapshot(),
                                  std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count()));
       nextTick = now + std::chrono::milliseconds(kTickMs);
     }
+    SetPartFileWarning(nullptr);
     finished = !run.Stopping();
     line.Clear();
     if (finished && !options.Quiet) std::fprintf(stderr, "%s\n", SummaryText(run, int(tasks.size())).c_str());
     status = BatchExitStatus(run);
   } catch (const std::exception& e) {
+    SetPartFileWarning(nullptr);
     line.Clear();
     std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
     return 1;
   }
   if (finished) return status;
+  if (outputLost) {
+    if (!options.Quiet)
+      std::fprintf(stderr, "%s: stopped; the MP3 files being written were removed\n", kProgram);
+    return 4;
+  }
   // The running tasks' temporary files are gone; the signal ends the process as it would have.
   const int signal = stopSignal;
   std::fprintf(stderr, "%s: stopped; the MP3 files being written were removed\n", kProgram);
@@ -196,5 +278,10 @@ int main(int argc, char** argv) {
   // The failures are told once each, in the run's own words: FFmpeg's complaints about damaged files
   // would bury them.
   av_log_set_level(AV_LOG_FATAL);
-  return Convert(parsed.Options);
+  TBatchOptions options = parsed.Options;
+  if (const std::string problem = ReadInputList(options); !problem.empty()) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    return 2;
+  }
+  return Convert(options);
 }

@@ -1,7 +1,11 @@
 #include "cli/BatchOptions.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -109,6 +113,21 @@ std::string SetJobs(const std::string& value, TBatchOptions& options) {
   return {};
 }
 
+std::string SetCores(const std::string& value, TBatchOptions& options) {
+  const auto cores = WholeNumber(value);
+  if (!cores || *cores < 1 || *cores > kMostJobs) {
+    return "--cores " + value + " is not a number of cores from 1 to " + std::to_string(kMostJobs);
+  }
+  options.Cores = *cores;
+  return {};
+}
+
+std::string SetFilesFrom(const std::string& value, TBatchOptions& options) {
+  if (value.empty()) return "--files-from needs a file";
+  options.FilesFrom = value;
+  return {};
+}
+
 std::string SetSkip(const std::string&, TBatchOptions& options) {
   options.Existing = TExistingOutput::Skip;
   return {};
@@ -126,6 +145,11 @@ const OptionSpec kOptions[] = {
     {"rate", 0, true, &SetRate},
     {"mode", 0, true, &SetMode},
     {"jobs", 'j', true, &SetJobs},
+    {"cores", 0, true, &SetCores},
+    {"files-from", 0, true, &SetFilesFrom},
+    {"null", 0, false, nullptr, &TBatchOptions::Null},
+    {"dry-run", 0, false, nullptr, &TBatchOptions::DryRun},
+    {"no-saved-settings", 0, false, nullptr, &TBatchOptions::NoSavedSettings},
     {"skip-existing", 0, false, &SetSkip},
     {"overwrite", 0, false, &SetOverwrite},
     {"quiet", 'q', false, nullptr, &TBatchOptions::Quiet},
@@ -210,10 +234,35 @@ TParsedCommandLine ParseBatchCommandLine(const std::vector<std::string>& argumen
     parsed.Error = "--bitrate and --vbr cannot be used together";
   } else if (given("skip-existing") && given("overwrite")) {
     parsed.Error = "--skip-existing and --overwrite cannot be used together";
-  } else if (options.Inputs.empty() && !options.Help && !options.Version) {
+  } else if (given("null") && !given("files-from")) {
+    parsed.Error = "--null needs --files-from";
+  } else if (options.Inputs.empty() && options.FilesFrom.empty() && !options.Help && !options.Version) {
     parsed.Error = "no input: name the files or folders to convert";
   }
   return parsed;
+}
+
+std::string ReadInputList(TBatchOptions& options) {
+  if (options.FilesFrom.empty()) return {};
+  const bool fromStdin = options.FilesFrom == "-";
+  std::unique_ptr<FILE, int (*)(FILE*)> file(fromStdin ? stdin : std::fopen(options.FilesFrom.c_str(), "rb"),
+                                             fromStdin ? [](FILE*) { return 0; } : &std::fclose);
+  if (!file) return "the list \"" + options.FilesFrom + "\" cannot be read (" + std::strerror(errno) + ")";
+  const int separator = options.Null ? '\0' : '\n';
+  std::string name;
+  for (int c; (c = std::getc(file.get())) != EOF;) {
+    if (c != separator) {
+      name += char(c);
+      continue;
+    }
+    if (!name.empty()) options.Inputs.push_back(name);
+    name.clear();
+  }
+  if (std::ferror(file.get())) {
+    return "the list \"" + options.FilesFrom + "\" cannot be read (" + std::strerror(errno) + ")";
+  }
+  if (!name.empty()) options.Inputs.push_back(name);
+  return {};
 }
 
 void ApplyOptionsToDefaults(const TBatchOptions& options, TDefaultSettings& defaults) {
@@ -245,17 +294,30 @@ std::string BatchHelpText(const std::string& program) {
          "      --vbr MIN-MAX    variable bitrate between two of those bitrates\n"
          "      --rate HZ        output sample rate: 32000, 44100, 48000\n"
          "      --mode MODE      channel mode: stereo, joint, dual, mono\n"
-         "  -j, --jobs N         files converted at once (default: one per core)\n"
+         "  -j, --jobs N         files converted at once (default: one per core, at most --cores)\n"
+         "      --cores N        the most cores the process uses, its files and their segment\n"
+         "                       helpers together (default: the cores it may run on, or\n"
+         "                       SLURM_CPUS_PER_TASK where set); -j 1 --cores 1: one encoding thread\n"
+         "      --files-from FILE  also convert the inputs FILE names, one a line (-: standard input)\n"
+         "      --null           the --files-from list is separated by NUL bytes (find -print0)\n"
+         "      --dry-run        tell what would be done (as JSON lines with --json); write nothing\n"
+         "      --no-saved-settings  the built-in MP3 settings, not the window's saved ones, so\n"
+         "                       every machine converts alike\n"
          "      --skip-existing  leave an existing MP3 of the same name as it is (reported as skipped)\n"
          "      --overwrite      replace an existing MP3 of the same name\n"
          "                       (default: a numbered name, song(2).mp3)\n"
          "  -q, --quiet          no progress line and no summary\n"
          "      --json           one JSON object per input on standard output as it ends\n"
+         "                       (reason, bytes, wall seconds, MP3 settings, version, host)\n"
          "  -h, --help           this text\n"
          "      --version        the program's version\n"
          "\n"
-         "Settings not given come from the MP3 settings the window saved last.\n"
-         "Each MP3 is written as a hidden .NAME.mp3.part beside its final name and renamed when complete.\n"
-         "Exit status: 0 all converted or skipped, 3 some converted far short of their stated length\n"
-         "(none failed), 1 some failed, 2 a usage error.\n";
+         "Settings not given come from the MP3 settings the window saved last (the built-in ones\n"
+         "with --no-saved-settings).\n"
+         "Each MP3 is written as a hidden .NAME.mp3.HOST.PID.part beside its final name and renamed\n"
+         "when complete.\n"
+         "Exit status, the first that holds: 2 a usage error; 4 some file failed for a reason of the\n"
+         "output side or the system (a retry may help), or standard output could not be written;\n"
+         "1 some input cannot be converted (or a named folder holds no RealMedia file); 3 some\n"
+         "converted far short of their stated length; 0 all converted or skipped.\n";
 }

@@ -17,6 +17,11 @@ struct TBatchOptions : TBatchInputs {
   std::optional<int32_t> SampleRate;               // Hz
   std::optional<int32_t> ChannelMode;              // a task's index: 0 dual, 1 stereo, 2 joint, 3 mono
   int32_t Jobs = 0;                                // files at once; 0: one per core
+  int32_t Cores = 0;                               // the most cores the process uses; 0: its share
+  std::string FilesFrom;                           // a file listing inputs ("-": standard input)
+  bool Null = false;                               // that list is NUL-separated, not one per line
+  bool DryRun = false;
+  bool NoSavedSettings = false;
   bool Quiet = false;
   bool Json = false;
   bool Help = false;
@@ -31,6 +36,10 @@ struct TParsedCommandLine {
 // arguments: the command line without the program's name, as bytes. Short options bundle (-qj1);
 // after "--" every argument is an input.
 TParsedCommandLine ParseBatchCommandLine(const std::vector<std::string>& arguments);
+
+// Appends the inputs the --files-from list names (none when it is not given); returns why it cannot
+// be read, empty when it could. Empty lines (or names, with --null) are passed over.
+std::string ReadInputList(TBatchOptions& options);
 
 // The MP3 settings of the run's tasks: the saved defaults with the command line's values over them.
 void ApplyOptionsToDefaults(const TBatchOptions& options, TDefaultSettings& defaults);

@@ -54,6 +54,32 @@ std::string JsonLine(const TTaskResult& result) {
          "\",\"seconds\":" + seconds + ",\"message\":" + JsonString(result.Message) + "}";
 }
 
+std::string JsonLine(const TTaskResult& result, const TRunFacts& facts) {
+  std::string line = JsonLine(result);
+  line.pop_back();
+  char wall[32];
+  std::snprintf(wall, sizeof wall, "%.3f", std::isfinite(result.WallSeconds) ? result.WallSeconds : 0.0);
+  line += ",\"input_bytes\":" + std::to_string(result.InputBytes) +
+          ",\"output_bytes\":" + std::to_string(result.OutputBytes) + ",\"wall_seconds\":" + wall +
+          ",\"settings\":{\"bitrate\":" + std::to_string(facts.Bitrate) +
+          ",\"vbr_max\":" + (facts.VbrMax > 0 ? std::to_string(facts.VbrMax) : std::string("null")) +
+          ",\"rate\":" + std::to_string(facts.SampleRate) + ",\"mode\":" + JsonString(facts.Mode) +
+          "},\"version\":" + JsonString(facts.Version) + ",\"host\":" + JsonString(facts.Host) + "}";
+  return line;
+}
+
+std::string PlanJsonLine(const TEngineTask& task) {
+  const bool refused = task.Refused != TReason::None;
+  const char* outcome = refused ? "failed" : task.Skip ? "skipped" : "convert";
+  const TReason reason = refused ? task.Refused : task.Skip ? TReason::Exists : TReason::None;
+  const std::string& output = task.Task.OutputFile;
+  return "{\"input\":" + JsonString(task.Task.SourceFile) +
+         ",\"output\":" + (output.empty() || refused ? std::string("null") : JsonString(output)) +
+         ",\"outcome\":\"" + outcome + "\",\"reason\":\"" + ReasonName(reason) +
+         "\",\"replace\":" + (task.Replace ? "true" : "false") + ",\"message\":" + JsonString(task.Problem) +
+         "}";
+}
+
 std::string ClockText(int64_t milliseconds) {
   const int64_t s = milliseconds < 0 ? 0 : milliseconds / 1000;
   char text[32];
@@ -93,8 +119,14 @@ std::string SummaryText(const TRunEngine& run, int total) {
   return text;
 }
 
-int BatchExitStatus(const TRunEngine& run) {
-  if (run.Count(TOutcome::Failed) > 0) return 1;
-  if (run.Count(TOutcome::Short) > 0) return 3;
+int BatchExitStatus(const std::vector<TTaskResult>& outcomes) {
+  const auto any = [&](auto&& test) { return std::any_of(outcomes.begin(), outcomes.end(), test); };
+  // A retry may help these: a scheduler tells them from inputs that will never convert.
+  if (any([](const TTaskResult& r) { return r.Outcome == TOutcome::Failed && IsOutputOrSystem(r.Reason); }))
+    return 4;
+  if (any([](const TTaskResult& r) { return r.Outcome == TOutcome::Failed; })) return 1;
+  if (any([](const TTaskResult& r) { return r.Outcome == TOutcome::Short; })) return 3;
   return 0;
 }
+
+int BatchExitStatus(const TRunEngine& run) { return BatchExitStatus(run.Outcomes()); }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "run/RunEngine.h"
 
@@ -13,6 +14,23 @@ std::string JsonString(const std::string& text);
 
 // {"input": ..., "output": ... or null, "outcome": ..., "reason": ..., "seconds": ..., "message": ...}
 std::string JsonLine(const TTaskResult& result);
+
+// What every line of a run tells besides its task: the MP3 settings used, the program and the host.
+struct TRunFacts {
+  int32_t Bitrate = 0;  // kbps; with Vbr the lowest
+  int32_t VbrMax = 0;   // kbps; 0: constant bitrate
+  int32_t SampleRate = 0;
+  std::string Mode;  // stereo, joint, dual, mono
+  std::string Version;
+  std::string Host;
+};
+
+// JsonLine with "input_bytes", "output_bytes", "wall_seconds", "settings", "version" and "host" too.
+std::string JsonLine(const TTaskResult& result, const TRunFacts& facts);
+
+// One planned task of --dry-run as a JSON line: input, output, the outcome it is planned to have
+// ("convert", "skipped", "failed"), reason and message.
+std::string PlanJsonLine(const TEngineTask& task);
 
 // h:mm:ss of a span in milliseconds, whole seconds.
 std::string ClockText(int64_t milliseconds);
@@ -24,5 +42,7 @@ std::string ProgressLineText(const TRunSnapshot& progress, int64_t elapsedMs);
 // "40 files: 37 converted, 1 short, 1 skipped, 1 failed"
 std::string SummaryText(const TRunEngine& run, int total);
 
-// 1 when some input failed, else 3 when some converted far short, else 0.
+// 4 when some file failed for a reason of the output side or the system, else 1 when some input
+// failed, else 3 when some converted far short, else 0.
+int BatchExitStatus(const std::vector<TTaskResult>& outcomes);
 int BatchExitStatus(const TRunEngine& run);

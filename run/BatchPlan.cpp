@@ -226,6 +226,10 @@ std::vector<TEngineTask> PlanBatch(const TBatchInputs& options, const std::vecto
         options.OutputDir.empty() ? std::string() : options.OutputDir + OwnFolderName(input);
     for (const TWalkedFile& file : walk.Files)
       planner.AddFile(file.Path, tree.empty() ? FolderPart(file.Path) : tree + file.Subfolder);
+    // An unmounted share looks the same: nothing to convert is not a success.
+    if (walk.Files.empty() && walk.UnreadableFolders.empty())
+      planner.AddProblem(input, TReason::Missing,
+                         "The folder " + Quoted(input) + " holds no RealMedia file.");
     for (const std::string& folder : walk.UnreadableFolders)
       planner.AddProblem(folder, TReason::Unreadable, "The folder " + Quoted(folder) + " cannot be read.");
   }
