@@ -255,13 +255,13 @@ std::string ReadInputList(TBatchOptions& options) {
       name += char(c);
       continue;
     }
-    if (!name.empty()) options.Inputs.push_back(name);
+    if (!name.empty()) options.Listed.push_back(name);
     name.clear();
   }
   if (std::ferror(file.get())) {
     return "the list \"" + options.FilesFrom + "\" cannot be read (" + std::strerror(errno) + ")";
   }
-  if (!name.empty()) options.Inputs.push_back(name);
+  if (!name.empty()) options.Listed.push_back(name);
   return {};
 }
 

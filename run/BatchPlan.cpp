@@ -42,6 +42,16 @@ std::string OwnFolderName(const std::string& folder) {
   return name.empty() || name == "/" ? std::string() : name + "/";
 }
 
+// The folder part a listed relative name keeps under -o ("./a/b.rm": "a/"); none for an absolute
+// name or one that climbs out with "..".
+std::string KeptFolder(const std::string& name) {
+  const std::filesystem::path folder = std::filesystem::path(FolderPart(name)).lexically_normal();
+  const std::string text = folder.string();
+  if (folder.is_absolute() || text.empty() || text == "." || text == "./" || text.compare(0, 2, "..") == 0)
+    return {};
+  return text.back() == '/' ? text : text + "/";
+}
+
 std::string LowerCase(std::string text) {
   for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -216,9 +226,13 @@ void RecheckExisting(TEngineTask& job, TExistingOutput existing) {
 
 std::vector<TEngineTask> PlanBatch(const TBatchInputs& options, const std::vector<std::string>& extensions) {
   Planner planner(options, extensions);
-  for (const std::string& input : options.Inputs) {
+  std::vector<std::string> inputs = options.Inputs;
+  inputs.insert(inputs.end(), options.Listed.begin(), options.Listed.end());
+  for (size_t at = 0; at < inputs.size(); ++at) {
+    const std::string& input = inputs[at];
     if (!IsWalkableFolder(input)) {
-      planner.AddFile(input, options.OutputDir.empty() ? FolderPart(input) : options.OutputDir);
+      const std::string kept = at >= options.Inputs.size() ? KeptFolder(input) : std::string();
+      planner.AddFile(input, options.OutputDir.empty() ? FolderPart(input) : options.OutputDir + kept);
       continue;
     }
     const TFolderWalk walk = WalkFolder(input, extensions);

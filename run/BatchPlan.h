@@ -15,7 +15,10 @@ enum class TExistingOutput {
 
 struct TBatchInputs {
   std::vector<std::string> Inputs;  // files and folders, in the order given
-  std::string OutputDir;            // with a trailing "/"; empty: each MP3 next to its input
+  // Files and folders a list names, planned after Inputs; as rsync reads such a list, a relative
+  // file name keeps its folder under OutputDir (a/b.rm: OutputDir/a/b.mp3).
+  std::vector<std::string> Listed;
+  std::string OutputDir;  // with a trailing "/"; empty: each MP3 next to its input
   TExistingOutput Existing = TExistingOutput::Number;
 };
 

@@ -226,12 +226,13 @@ TEST_F(ClusterRecipes, SlurmArrayOfChunksKeepsTheTreeAndConvertsNothingTwice) {
   for (int pass = 0; pass < 2; ++pass) {
     SCOPED_TRACE("pass " + std::to_string(pass));
     const CliResult result = Run("slurm-chunks", "files_per_task=2");
-    EXPECT_EQ(result.exitCode, 123) << result.err;  // xargs: a file of the last chunk failed
+    EXPECT_EQ(result.exitCode, 1) << result.err;  // sbatch --wait: the highest status of a task
     const std::string job = Work() + "/logs/" + SubmittedJob(result);
     // Five files in chunks of two, in sorted order: the damaged one is alone in the last.
     EXPECT_EQ(FilesUnder(Work() + "/chunks"), QStringList({"0000", "0001", "0002"}));
     for (const char* task : {"_0.out", "_1.out", "_2.out"}) EXPECT_TRUE(std::filesystem::exists(job + task));
     EXPECT_NE(ReadWholeFile(job + "_2.out").find("broken.rm"), std::string::npos);
+    EXPECT_EQ(Outcomes(job + "_2.json"), "broken.rm=failed");
     ExpectMp3s(Mp3());
     if (pass == 0) first = Mp3Files(Mp3());
   }
