@@ -23,6 +23,7 @@
 #include "convert/TrayPicture.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
+#include "run/BackgroundStep.h"
 #include "run/RunEngine.h"
 #include "run/RunProgress.h"
 #include "ui/RunReport.h"
@@ -52,6 +53,24 @@ QString MoreRunningText(int count) { return QString("... and %1 more converting"
 bool SourceExists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+// The checked tasks whose sources are gone, looked at on a thread of their own: a dead network share
+// must not freeze the windows. They go on answering meanwhile, but take no input.
+std::vector<std::string> MissingSources(const std::vector<TEngineTask>& tasks) {
+  std::vector<std::string> sources, missing;
+  for (const TEngineTask& task : tasks) sources.push_back(task.Task.SourceFile);
+  QEventLoop loop;
+  {
+    TBackgroundStep step(
+        [&] {
+          for (const std::string& source : sources)
+            if (!SourceExists(source)) missing.push_back(source);
+        },
+        [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  return missing;
 }
 
 // A finished task shows its bar full; one of unknown length leaves its busy look for a full bar.
@@ -154,22 +173,23 @@ void TprgFrm::showEvent(QShowEvent* event) {
 void TprgFrm::reject() { CancelClick(); }
 
 void TprgFrm::RunConversion() {
-  if (running_) return;
+  if (running_ || preparing_) return;
   int32_t count = 0;
   int64_t total = 0;
   std::vector<TEngineTask> checked;
-  std::vector<std::string> missing;
   listRows_.clear();
   for (size_t index = 0; index < Tasks.size(); ++index) {
     const TTaskRecord& task = *Tasks[index];
     if (!task.Checked) continue;
-    if (!SourceExists(task.SourceFile)) missing.push_back(task.SourceFile);
     ++count;
     total += task.Duration;
     checked.emplace_back();
     checked.back().Task = task;
     listRows_.push_back(int32_t(index));
   }
+  preparing_ = true;
+  const std::vector<std::string> missing = MissingSources(checked);
+  preparing_ = false;
   // One missing input keeps the system's single message; more are listed in one window.
   if (missing.size() == 1) ShowMessageBox(mkError, kCannotOpenDevice, StrHelp, StrOK);
   if (missing.size() > 1) ShowMissingInputs(missing);

@@ -115,6 +115,7 @@ class TprgFrm : public QDialog {
   bool CancelFlag = false;
 
   bool running_ = false;
+  bool preparing_ = false;  // the checked sources are being looked at
   bool ending_ = false;
   int failedTasks_ = 0;
   int partialTasks_ = 0;  // converted only in part: far less audio than the file states
