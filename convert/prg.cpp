@@ -507,8 +507,10 @@ int TprgFrm::ShowRunEnd() {
   const std::string question = StrAskOpenFolder;
   const int notWhole = failedTasks_ + partialTasks_;
   if (notWhole > 0 && CheckedCount > 1) {
+    // Without an output folder (each MP3 beside its input) the save dialog starts in the home folder.
     const QString folder = QString::fromStdString(DefaultSettings.OutputFileDir);
-    return ShowRunReport(ReportedFiles(), CancelFlag, question, QDir(folder).filePath(kReportFileName));
+    return ShowRunReport(ReportedFiles(), CancelFlag, question,
+                         folder.isEmpty() ? QString() : QDir(folder).filePath(kReportFileName));
   }
   // A clean run, and a run of one file, tell it as they always did: the file's own message first.
   if (notWhole > 0) {
