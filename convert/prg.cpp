@@ -14,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
@@ -60,15 +61,23 @@ bool SourceExists(const std::string& path) {
 std::vector<std::string> MissingSources(const std::vector<TEngineTask>& tasks) {
   std::vector<std::string> sources, missing;
   for (const TEngineTask& task : tasks) sources.push_back(task.Task.SourceFile);
+  // Told by a flag the loop looks at: the thread touches nothing of Qt's.
+  std::atomic<bool> done{false};
   QEventLoop loop;
+  QTimer look;
+  look.setInterval(5);
+  QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+    if (done) loop.quit();
+  });
   {
     TBackgroundStep step(
         [&] {
           for (const std::string& source : sources)
             if (!SourceExists(source)) missing.push_back(source);
         },
-        [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+        [&done] { done = true; });
+    look.start();
+    if (!done) loop.exec(QEventLoop::ExcludeUserInputEvents);
   }
   return missing;
 }
