@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
@@ -22,8 +24,10 @@
 #include "convert/TrayPicture.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
+#include "run/BackgroundStep.h"
 #include "run/RunEngine.h"
 #include "run/RunProgress.h"
+#include "ui/RunReport.h"
 #include "ui/ShellOpen.h"
 #include "ui/lang.h"
 #include "ui/msgbox.h"
@@ -38,6 +42,11 @@ constexpr const char* kCannotOpenDevice = "The system cannot open the device or 
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
+// Where the end report proposes to save its list, in the output folder.
+constexpr const char* kReportFileName = "Tolvane report.txt";
+// A file the run did not reach: it was cancelled first.
+constexpr const char* kNotConverted = "Not converted: the conversion was canceled before it.";
+
 // The line under the visible file lines when more tasks run than fit.
 QString MoreRunningText(int count) { return QString("... and %1 more converting").arg(count); }
 
@@ -45,6 +54,32 @@ QString MoreRunningText(int count) { return QString("... and %1 more converting"
 bool SourceExists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+// The checked tasks whose sources are gone, looked at on a thread of their own: a dead network share
+// must not freeze the windows. They go on answering meanwhile, but take no input.
+std::vector<std::string> MissingSources(const std::vector<TEngineTask>& tasks) {
+  std::vector<std::string> sources, missing;
+  for (const TEngineTask& task : tasks) sources.push_back(task.Task.SourceFile);
+  // Told by a flag the loop looks at: the thread touches nothing of Qt's.
+  std::atomic<bool> done{false};
+  QEventLoop loop;
+  QTimer look;
+  look.setInterval(5);
+  QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+    if (done) loop.quit();
+  });
+  {
+    TBackgroundStep step(
+        [&] {
+          for (const std::string& source : sources)
+            if (!SourceExists(source)) missing.push_back(source);
+        },
+        [&done] { done = true; });
+    look.start();
+    if (!done) loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  return missing;
 }
 
 // A finished task shows its bar full; one of unknown length leaves its busy look for a full bar.
@@ -147,7 +182,7 @@ void TprgFrm::showEvent(QShowEvent* event) {
 void TprgFrm::reject() { CancelClick(); }
 
 void TprgFrm::RunConversion() {
-  if (running_) return;
+  if (running_ || preparing_) return;
   int32_t count = 0;
   int64_t total = 0;
   std::vector<TEngineTask> checked;
@@ -155,13 +190,18 @@ void TprgFrm::RunConversion() {
   for (size_t index = 0; index < Tasks.size(); ++index) {
     const TTaskRecord& task = *Tasks[index];
     if (!task.Checked) continue;
-    if (!SourceExists(task.SourceFile)) ShowMessageBox(mkError, kCannotOpenDevice, StrHelp, StrOK);
     ++count;
     total += task.Duration;
     checked.emplace_back();
     checked.back().Task = task;
     listRows_.push_back(int32_t(index));
   }
+  preparing_ = true;
+  const std::vector<std::string> missing = MissingSources(checked);
+  preparing_ = false;
+  // One missing input keeps the system's single message; more are listed in one window.
+  if (missing.size() == 1) ShowMessageBox(mkError, kCannotOpenDevice, StrHelp, StrOK);
+  if (missing.size() > 1) ShowMissingInputs(missing);
   if (count == 0) {
     ShowMessageBox(mkQuestion, std::string(StrNoTaskChecked) + "\n " + StrNothingToConvert, StrHelp, StrOK);
     return;
@@ -196,7 +236,7 @@ void TprgFrm::RunConversion() {
   PauseFlag = false;
   failedTasks_ = 0;
   partialTasks_ = 0;
-  failureMessages_.clear();
+  noThreadMessage_.clear();
   running_ = true;
   ending_ = false;
 
@@ -287,9 +327,8 @@ void TprgFrm::PollEngine() {
   if (!running_ || ending_) return;
   const bool going = engine_->Poll();
   UpdateMoreLine();
-  ShowFailureMessages();
-  // The run ends once nothing converts any more; a message still open or queued ends it when it closes.
-  if (!going && running_ && !ending_ && !showingFailure_ && failureMessages_.empty()) EndConversionRun();
+  // The run ends once nothing converts any more.
+  if (!going && running_ && !ending_) EndConversionRun();
 }
 
 void TprgFrm::TaskStarted(int32_t slot, int32_t task) {
@@ -323,22 +362,18 @@ void TprgFrm::TaskEnded(int32_t slot, const TTaskResult& result) {
   if (result.Reason == TReason::NoThread) {
     // The run cannot go on: it ends as if cancelled, with the message.
     StopAllTasks();
-    failureMessages_.push_back({mkError, result.Message});
+    noThreadMessage_ = result.Message;
     return;
   }
+  // Failures and cut files open nothing while the run goes on: the end of the run tells them all.
   const bool told = result.Outcome == TOutcome::Short ||
                     (result.Outcome == TOutcome::Failed && result.Reason != TReason::Stopped);
-  if (result.Outcome == TOutcome::Short) {
+  if (result.Outcome == TOutcome::Short)
     ++partialTasks_;
-    failureMessages_.push_back({mkWarning, result.Message});
-  } else if (told) {
+  else if (told)
     ++failedTasks_;
-    failureMessages_.push_back({mkError, result.Message});
-  }
   if (told || TotalDuration <= 0)
     totalPrgBar->setValue(TotalPercent(TotalDuration, snapshot.DoneHns, 0, ended, CheckedCount));
-  // The other tasks go on behind a message; a task that ran alone lets the next one start after the answer.
-  if (told && engine_->RunningCount() == 0) engine_->HoldStarts(true);
 }
 
 void TprgFrm::StopAllTasks() {
@@ -350,19 +385,6 @@ void TprgFrm::StopAllTasks() {
   pauseBtn->setEnabled(false);
   engine_->Stop();
   CancelFlag = true;
-}
-
-void TprgFrm::ShowFailureMessages() {
-  if (showingFailure_ || failureMessages_.empty()) return;  // the loop below shows it after the open one
-  showingFailure_ = true;
-  while (!failureMessages_.empty()) {
-    const auto [kind, text] = failureMessages_.front();
-    failureMessages_.pop_front();
-    ShowMessageBox(kind, text, StrHelp, StrOK);
-  }
-  showingFailure_ = false;
-  engine_->HoldStarts(false);
-  Timer1->start();
 }
 
 void TprgFrm::RefreshProgress() {
@@ -448,9 +470,8 @@ void TprgFrm::EndConversionRun() {
   RestoreMinimisedTogether(this);
   totalPrgBar->setValue(totalPrgBar->maximum());
   totalPrgBar->repaint();
-  const std::string text =
-      RunOutcomeText(CancelFlag, failedTasks_, CheckedCount, partialTasks_) + "\n" + StrAskOpenFolder;
-  if (ShowMessageBox(mkInformation, text, StrNo, StrYes) == 1) ShellOpen(DefaultSettings.OutputFileDir);
+  if (!noThreadMessage_.empty()) ShowMessageBox(mkError, noThreadMessage_, StrHelp, StrOK);
+  if (ShowRunEnd() == 1) ShellOpen(DefaultSettings.OutputFileDir);
   if (!CancelFlag) {
     pauseBtn->setEnabled(false);
     cancelBtn->setText(Q(StrOK));
@@ -459,4 +480,56 @@ void TprgFrm::EndConversionRun() {
   ending_ = false;
   hide();
   if (runLoop_) runLoop_->quit();
+}
+
+std::vector<TReportedFile> TprgFrm::ReportedFiles() const {
+  std::vector<TReportedFile> files(listRows_.size());
+  for (size_t task = 0; task < files.size(); ++task) {
+    files[task].File = engine_->Task(int32_t(task)).Task.SourceFile;
+    // Not reached before the run was cancelled (or stopped while it ran): left as it was.
+    files[task].Outcome = TFileOutcome::Skipped;
+    files[task].Message = kNotConverted;
+  }
+  for (const TTaskResult& result : engine_->Outcomes()) {
+    if (result.Task < 0 || size_t(result.Task) >= files.size() || result.Reason == TReason::Stopped) continue;
+    TReportedFile& file = files[size_t(result.Task)];
+    file.Message = result.Message;
+    switch (result.Outcome) {
+      case TOutcome::Converted:
+        file.Outcome = TFileOutcome::Converted;
+        break;
+      case TOutcome::Short:
+        file.Outcome = TFileOutcome::ConvertedInPart;
+        break;
+      case TOutcome::Skipped:
+        file.Outcome = TFileOutcome::Skipped;
+        break;
+      case TOutcome::Failed:
+        file.Outcome = TFileOutcome::Failed;
+        break;
+    }
+  }
+  return files;
+}
+
+int TprgFrm::ShowRunEnd() {
+  const std::string question = StrAskOpenFolder;
+  const int notWhole = failedTasks_ + partialTasks_;
+  if (notWhole > 0 && CheckedCount > 1) {
+    // Without an output folder (each MP3 beside its input) the save dialog starts in the home folder.
+    const QString folder = QString::fromStdString(DefaultSettings.OutputFileDir);
+    return ShowRunReport(ReportedFiles(), CancelFlag, question,
+                         folder.isEmpty() ? QString() : QDir(folder).filePath(kReportFileName));
+  }
+  // A clean run, and a run of one file, tell it as they always did: the file's own message first.
+  if (notWhole > 0) {
+    for (const TTaskResult& result : engine_->Outcomes())
+      if (result.Outcome == TOutcome::Short || (result.Outcome == TOutcome::Failed &&
+                                                !result.Message.empty() && result.Reason != TReason::Stopped))
+        ShowMessageBox(result.Outcome == TOutcome::Short ? mkWarning : mkError, result.Message, StrHelp,
+                       StrOK);
+  }
+  const std::string text =
+      RunOutcomeText(CancelFlag, failedTasks_, CheckedCount, partialTasks_) + "\n" + question;
+  return ShowMessageBox(mkInformation, text, StrNo, StrYes);
 }

@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QPointer>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "run/RunOutcome.h"
+#include "ui/RunReport.h"
 
 class QEventLoop;
 class QLabel;
@@ -85,8 +85,11 @@ class TprgFrm : public QDialog {
   void PollEngine();
   void TaskStarted(int32_t slot, int32_t task);
   void TaskEnded(int32_t slot, const TTaskResult& result);
-  // Shows the queued messages one after the other; the run goes on behind them.
-  void ShowFailureMessages();
+  // The end message: the old one for a clean run or a run of one file, else one report listing every
+  // file not converted whole. 1 when the user wants the output folder opened.
+  int ShowRunEnd();
+  // Every task of the run with how it ended, in the run's order.
+  std::vector<TReportedFile> ReportedFiles() const;
   // Stops every task and starts no other.
   void StopAllTasks();
   void RefreshProgress();
@@ -112,6 +115,7 @@ class TprgFrm : public QDialog {
   bool CancelFlag = false;
 
   bool running_ = false;
+  bool preparing_ = false;  // the checked sources are being looked at
   bool ending_ = false;
   int failedTasks_ = 0;
   int partialTasks_ = 0;  // converted only in part: far less audio than the file states
@@ -119,8 +123,7 @@ class TprgFrm : public QDialog {
   bool pollDeferred_ = false;  // the engine had news while the cancel question was open
   std::vector<TRow> rows_;
   int visibleRows_ = 1;
-  std::deque<std::pair<int, std::string>> failureMessages_;  // kind and text, shown in turn
-  bool showingFailure_ = false;
+  std::string noThreadMessage_;  // the run ended for want of a thread: told before the end message
   QTimer* wakeTimer_ = nullptr;  // serves the engine once it has news
   QEventLoop* runLoop_ = nullptr;
   QPointer<QWidget> mainWindow_;

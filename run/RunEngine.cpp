@@ -223,24 +223,26 @@ void TRunEngine::BeginTask(TSlot& slot) {
     ApplyTaskToMP3Out(sink, slot.Record);
     lastBitRate_ = sink.BitRate;
   }
-  if (!setup_.ViaPartFile) {
-    // A folder tree's subfolders under the output folder are made when their first file is converted.
-    int folderError = 0;
-    if (const std::string cannot = CreateOutputFolders(slot.Output, folderError); !cannot.empty()) {
-      TaskFailed(slot, DescribeFailure(ESndException(cannot, TSndFailure::CannotCreate, folderError),
-                                       TRunStage::Opening));
-      return;
-    }
-  }
   BeginOpening(slot);
 }
 
 void TRunEngine::BeginOpening(TSlot& slot) {
   slot.Opened = false;
+  TInputOpening::TOpener opener = OpenInput;
+  if (!setup_.ViaPartFile) {
+    // A folder tree's subfolders under the output folder are made when their first file is converted,
+    // on the opening thread: a dead network share must not hold the driving thread.
+    opener = [open = OpenInput, output = slot.Output](TDX9In& input) {
+      int folderError = 0;
+      if (const std::string cannot = CreateOutputFolders(output, folderError); !cannot.empty())
+        throw ESndException(cannot, TSndFailure::CannotCreate, folderError);
+      open(input);
+    };
+  }
   try {
     // Opened before the output starts, so that the duration and position can be read from the start.
     slot.Opening = std::make_unique<TInputOpening>(
-        slot.Record.SourceFile, OpenInput,
+        slot.Record.SourceFile, std::move(opener),
         [this, &slot] {
           HandOver([this, &slot] {
             slot.Opened = true;

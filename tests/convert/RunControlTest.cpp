@@ -9,9 +9,11 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <thread>
 
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
+#include "probe/OpenedMedia.h"
 #include "tests/convert/RunFixture.h"
 #include "tests/support/MediaReader.h"
 #include "ui/lang.h"
@@ -37,7 +39,48 @@ class PaintCounter : public QObject {
   }
 };
 
+// A read of the input that stalls (a dead network share) until the run is stopped, or a minute.
+std::atomic<bool> stopAsked{false}, readHeld{false};
+std::atomic<int> readsAfterStop{0};
+
+void StalledRead() {
+  if (stopAsked) {
+    ++readsAfterStop;
+    return;
+  }
+  readHeld = true;
+  for (int i = 0; i < 30000 && !stopAsked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+// Cancel (true) or the window's close (false), answered "&Yes".
+class OpeningCut : public RunFixture, public ::testing::WithParamInterface<bool> {};
+
 }  // namespace
+
+TEST_P(OpeningCut, StopsAnInputStillOpeningWithoutWaitingForIt) {
+  const int task = AddTask(LongWav("slow.wav", 5));
+  stopAsked = readHeld = false;
+  readsAfterStop = 0;
+  OpenedMedia::readHookForTests = &StalledRead;
+  WhenReady held([] { return readHeld.load(); },
+                 [&] { GetParam() ? prg->cancelBtn->click() : (void)prg->close(); });
+  // Once the question is answered the run is stopping: the stalled read may go on, and finds it so.
+  WhenReady stopping(
+      [&] { return driver.Remaining() == 1 && QApplication::activeModalWidget() == prg.get(); },
+      [] { stopAsked = true; });
+  driver.Answer(StrYes).Answer(StrNo);
+  Run();
+  OpenedMedia::readHookForTests = nullptr;
+
+  EXPECT_TRUE(stopping.fired);
+  EXPECT_LE(readsAfterStop.load(), 1) << "the open went on reading after the stop";
+  EXPECT_EQ(driver.messages, QStringList({StrAskCancel, EndMessage(StrCanceled)}));
+  ASSERT_EQ(prg->Outcomes().size(), 1u);
+  EXPECT_EQ(prg->Outcomes()[0].Reason, TReason::Stopped);
+  EXPECT_FALSE(fs::exists(Tasks[task]->OutputFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(CancelAndClose, OpeningCut, ::testing::Bool());
 
 TEST_F(RunControl, WhileAnInputOpensTheWindowRedrawsAndAnswersAndACancelEndsTheTaskCleanly) {
   const int task = AddTask(LongWav("held.wav", 5));

@@ -12,6 +12,7 @@
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "tests/probe/ProbeRun.h"
+#include "ui/ReportWindow.h"
 #include "ui/lang.h"
 
 namespace {
@@ -41,12 +42,14 @@ WhenReady::WhenReady(std::function<bool()> cond, std::function<void()> act)
 MessageResponder::MessageResponder() {
   timer_.setInterval(5);
   connect(&timer_, &QTimer::timeout, this, [this] {
-    auto* box = qobject_cast<TmsgFrm*>(QApplication::activeModalWidget());
-    if (busy_ || !box || !box->isVisible()) return;
+    QWidget* modal = QApplication::activeModalWidget();
+    auto* box = qobject_cast<TmsgFrm*>(modal);
+    auto* report = qobject_cast<TReportFrm*>(modal);
+    if (busy_ || !(box || report) || !modal->isVisible()) return;
     busy_ = true;
-    messages << box->Text();
-    kinds << box->Kind();
-    QPointer<TmsgFrm> target(box);
+    messages << (box ? box->Text() : report->Text());
+    kinds << (box ? box->Kind() : kRunReport);
+    QPointer<QWidget> target(modal);
     // Pressed from the event loop, not from inside this timer's own handler.
     QTimer::singleShot(0, this, [this, target] {
       busy_ = false;
@@ -142,6 +145,15 @@ std::string RunFixture::LongWav(const std::string& name, int seconds, int rate, 
   const std::string path = sourceDir + "/" + name;
   WriteWholeFile(path, bytes);
   return path;
+}
+
+void RunFixture::AnswerReport() {
+  driver.Then(
+      [this](QWidget* window) {
+        reports << static_cast<TReportFrm*>(window)->Text();
+        if (QAbstractButton* no = FindButton(window, StrNo)) no->click();
+      },
+      "TReportFrm");
 }
 
 void RunFixture::Run() {

@@ -39,7 +39,11 @@ class WhenReady : public QObject {
   QTimer timer_;
 };
 
-// Answers every message box that comes, however many: "&OK" where it has one, else "&No".
+// The kind recorded for the end-of-run report, which is no message box.
+constexpr int kRunReport = -1;
+
+// Answers every message box and run report that comes, however many: "&OK" where it has one, else
+// "&No". A report's whole text is recorded with the kind kRunReport.
 class MessageResponder : public QObject {
   Q_OBJECT
  public:
@@ -75,6 +79,8 @@ class RunFixture : public ::testing::Test {
   std::string CopyOfTestFile(const std::string& file, const std::string& name);
   // A 16-bit mono sine file of the given length and tone, written by the test (WAV).
   std::string LongWav(const std::string& name, int seconds, int rate = 8000, double hz = 440.0);
+  // A driver step: waits for the end-of-run report, records its text in reports and answers "&No".
+  void AnswerReport();
   // Runs the conversion; the driver answers its modal windows.
   void Run();
   // The fileLabel texts of the last Run.
@@ -88,6 +94,7 @@ class RunFixture : public ::testing::Test {
   std::unique_ptr<TprgFrm> prg;
   std::unique_ptr<QWidget> mainWindow;
   ModalDriver driver;
+  QStringList reports;
 
  private:
   QStringList labels_;
