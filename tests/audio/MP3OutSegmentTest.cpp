@@ -216,7 +216,9 @@ TEST_F(MP3OutSegments, ARunGoesOnInSegmentsWhenItsNeighbourEnds) {
     EXPECT_EQ(tag.frames, tag.fileFrames);
     EXPECT_EQ(tag.bytes, tag.fileBytes);
     EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
-    if (!c.vbr) EXPECT_EQ(tag.frames, tagOne.frames);
+    if (!c.vbr) {
+      EXPECT_EQ(tag.frames, tagOne.frames);
+    }
     ExpectJoinsUnmeasurable(pcm, out.Joins(), a, b);
   }
 }

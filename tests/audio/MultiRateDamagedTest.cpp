@@ -353,7 +353,9 @@ TEST(MultiRateDamaged, ARealFileKeepsWhatItHolds) {
       ADD_FAILURE() << damage.name << ": refused";
       continue;
     }
-    if (damage.rate != 0) EXPECT_EQ(got.rate, damage.rate) << damage.name;
+    if (damage.rate != 0) {
+      EXPECT_EQ(got.rate, damage.rate) << damage.name;
+    }
     EXPECT_NEAR(got.decoded, damage.seconds, 1.0) << damage.name;
     // Where no stream is whole the probe shows what the file holds; the run then warns against the
     // stated time.

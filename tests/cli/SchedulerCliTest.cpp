@@ -51,8 +51,9 @@ TEST_F(SchedulerCli, TheExitStatusPutsOutputSideFailuresFirst) {
     SCOPED_TRACE(arguments.join(' ').toStdString());
     const CliResult result = cli.Run(QStringList{"--json", "--overwrite"} + arguments);
     EXPECT_EQ(result.exitCode, status) << result.err;
-    if (arguments.contains(blocked))
+    if (arguments.contains(blocked)) {
       EXPECT_EQ(result.Lines()[good.toStdString()]["reason"].toString(), "output-folder") << result.out;
+    }
   }
 }
 

@@ -56,9 +56,11 @@ TEST_P(RunEnd, ShowsItsWindowsOnlyAtTheStartAndTheEnd) {
         << responder.messages[int(i)].toStdString();
   }
   // Each file not converted whole is named on a line of its own in a list.
-  if (c.windows.back().first == kRunReport)
-    for (const std::string& path : notWhole)
+  if (c.windows.back().first == kRunReport) {
+    for (const std::string& path : notWhole) {
       EXPECT_TRUE(responder.messages.last().contains(QString::fromStdString("\n " + path + "\n"))) << path;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

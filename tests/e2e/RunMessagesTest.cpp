@@ -57,8 +57,9 @@ TEST_P(RunMessages, OneReportAtTheEndIsAboveTheProgressWindowAndEnterAnswersIt) 
     const QString box = desktop_.WaitForWindow(titles::kMessage, 120000);
     if (box.isEmpty()) break;
     SCOPED_TRACE(QString("box %1 under %2").arg(answered.size() + 1).arg(Name(GetParam())).toStdString());
-    if (!desktop_.Windows(titles::kProgress).isEmpty())
+    if (!desktop_.Windows(titles::kProgress).isEmpty()) {
       EXPECT_GT(Stacking(box), Stacking(progress)) << "the message opened beneath the progress window";
+    }
     EXPECT_TRUE(desktop_.KeysUntilHidden(box, {"Return"}, DesktopDriver::kWaitMs, /*whereFocused=*/true))
         << "Enter did not reach the message; the keyboard is at " << desktop_.FocusedWindow().toStdString();
     answered << box;
