@@ -8,6 +8,7 @@ TElidedLabel::TElidedLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt:
 void TElidedLabel::SetFullText(const QString& text) {
   setText(text);
   setToolTip(fontMetrics().horizontalAdvance(text) > contentsRect().width() ? text : QString());
+  emit FullTextSet(text);
 }
 
 void TElidedLabel::paintEvent(QPaintEvent* event) {

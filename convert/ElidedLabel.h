@@ -9,6 +9,10 @@ class TElidedLabel : public QLabel {
   explicit TElidedLabel(QWidget* parent = nullptr);
   void SetFullText(const QString& text);
 
+ signals:
+  // Every text set, even one replaced before the next paint.
+  void FullTextSet(const QString& text);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 };

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "convert/ElidedLabel.h"
 #include "core/Profile.h"
 #include "core/Settings.h"
 #include "tests/probe/ProbeRun.h"
@@ -63,12 +64,11 @@ MessageResponder::MessageResponder() {
 }
 
 LabelRecorder::LabelRecorder(const QWidget* label) {
-  timer_.setInterval(5);
-  connect(&timer_, &QTimer::timeout, this, [this, label] {
-    const QString text = static_cast<const QLabel*>(label)->text();
-    if (!text.isEmpty() && (seen.isEmpty() || seen.last() != text)) seen << text;
-  });
-  timer_.start();
+  // Told by the label itself: a task that ends at once replaces its text before any timer could look.
+  connect(static_cast<const TElidedLabel*>(label), &TElidedLabel::FullTextSet, this,
+          [this](const QString& text) {
+            if (!text.isEmpty() && (seen.isEmpty() || seen.last() != text)) seen << text;
+          });
 }
 
 void RunFixture::SetUpTestSuite() {

@@ -62,9 +62,6 @@ class LabelRecorder : public QObject {
  public:
   explicit LabelRecorder(const QWidget* label);
   QStringList seen;
-
- private:
-  QTimer timer_;
 };
 
 class RunFixture : public ::testing::Test {
