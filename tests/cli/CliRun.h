@@ -99,6 +99,24 @@ inline QStringList FilesUnder(const std::string& root) {
   return files;
 }
 
+// A test with a folder of its own for inputs and outputs, and the program to run on them.
+class CliFolderTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& relative) const { return dir.path().toStdString() + "/" + relative; }
+  std::string Write(const std::string& relative, const std::string& bytes) const {
+    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
+    WriteWholeFile(Path(relative), bytes);
+    return Path(relative);
+  }
+  std::string Copy(const std::string& testFile, const std::string& relative) const {
+    return Write(relative, ReadWholeFile(TestDataFile(testFile)));
+  }
+  static QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+  QTemporaryDir dir;
+  CliRunner cli;
+};
+
 inline void PrintTo(const QStringList& texts, std::ostream* out) {
   *out << "{ " << texts.join(", ").toStdString() << " }";
 }

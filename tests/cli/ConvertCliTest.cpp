@@ -21,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
 // The MP3 decodes to the source's length (within a tenth) and carries its tone.
 void ExpectMp3Of(const std::string& source, const std::string& mp3) {
   const DecodedMedia in = DecodeMedia(source), out = DecodeMedia(mp3);
@@ -34,19 +32,10 @@ void ExpectMp3Of(const std::string& source, const std::string& mp3) {
 
 std::string Mp3Of(const std::string& source) { return source.substr(0, source.size() - 3) + ".mp3"; }
 
-class ConvertCli : public ::testing::Test {
+class ConvertCli : public CliFolderTest {
  protected:
   // Paths by their bytes, removed by the file system library: a name need not be UTF-8, as Qt needs.
   void TearDown() override { fs::remove_all(Path("")); }
-  std::string Path(const std::string& relative) const { return dir.path().toStdString() + "/" + relative; }
-  std::string Write(const std::string& relative, const std::string& bytes) const {
-    fs::create_directories(fs::path(Path(relative)).parent_path());
-    WriteWholeFile(Path(relative), bytes);
-    return Path(relative);
-  }
-  std::string Copy(const std::string& testFile, const std::string& relative) const {
-    return Write(relative, ReadWholeFile(TestDataFile(testFile)));
-  }
   // A 20-second stereo AC-3 tone made with the ffmpeg tool: long enough to be caught converting.
   std::string Tone() const {
     const std::string lavfi = "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=20 -ac 2 -c:a ac3";
@@ -54,9 +43,6 @@ class ConvertCli : public ::testing::Test {
         cli.Shell("ffmpeg -loglevel error -nostdin -y " + lavfi + " -f rm '" + Path("t.rm") + "'");
     return made.exitCode == 0 ? ReadWholeFile(Path("t.rm")) : std::string();
   }
-
-  QTemporaryDir dir;
-  CliRunner cli;
 };
 
 TEST_F(ConvertCli, ATreeInGivesTheSameTreeOut) {

@@ -15,16 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-class ExactSkip : public ::testing::Test {
+class ExactSkip : public CliFolderTest {
  protected:
-  std::string Path(const std::string& relative) const { return dir.path().toStdString() + "/" + relative; }
-  std::string Copy(const std::string& testFile, const std::string& relative) const {
-    fs::create_directories(fs::path(Path(relative)).parent_path());
-    fs::copy_file(TestDataFile(testFile), Path(relative));
-    return Path(relative);
-  }
   // input → outcome and output, from the JSON lines.
   static std::map<std::string, std::pair<QString, std::string>> Outcomes(const CliResult& result) {
     std::map<std::string, std::pair<QString, std::string>> outcomes;
@@ -35,9 +27,6 @@ class ExactSkip : public ::testing::Test {
   static void ExpectAudioOf(const std::string& source, const std::string& mp3) {
     EXPECT_NEAR(DecodeMedia(mp3).DecodedSeconds(), DecodeMedia(source).DecodedSeconds(), 0.15) << mp3;
   }
-
-  QTemporaryDir dir;
-  CliRunner cli;
 };
 
 TEST_F(ExactSkip, AnMp3IsTakenAsDoneOnlyForItsOwnInput) {

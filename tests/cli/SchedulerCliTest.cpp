@@ -18,23 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-class SchedulerCli : public ::testing::Test {
+class SchedulerCli : public CliFolderTest {
  protected:
-  std::string Path(const std::string& relative) const { return dir.path().toStdString() + "/" + relative; }
-  std::string Write(const std::string& relative, const std::string& bytes) const {
-    fs::create_directories(fs::path(Path(relative)).parent_path());
-    WriteWholeFile(Path(relative), bytes);
-    return Path(relative);
-  }
-  std::string Copy(const std::string& testFile, const std::string& relative) const {
-    return Write(relative, ReadWholeFile(TestDataFile(testFile)));
-  }
   QStringList TemporaryFiles() const { return FilesUnder(Path("")).filter(QRegularExpression("\\.part$")); }
-
-  QTemporaryDir dir;
-  CliRunner cli;
 };
 
 // A failure a retry may mend (here: the output folder cannot be made) comes before an input that
