@@ -6,10 +6,12 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <algorithm>
 
 #include "ui/ShellOpen.h"
@@ -32,6 +34,22 @@ QLabel* WrappedLabel(const QString& text, const char* name, QWidget* parent) {
   return label;
 }
 
+// A line that wraps goes on under its own first word, not at the list's left edge.
+void HangWrappedLines(QTextEdit& box) {
+  const QFontMetricsF metrics(box.font());
+  for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+    const QString text = block.text();
+    const qsizetype blanks =
+        std::find_if(text.begin(), text.end(), [](QChar c) { return c != ' '; }) - text.begin();
+    if (blanks == 0) continue;
+    QTextBlockFormat format = block.blockFormat();
+    const qreal indent = metrics.horizontalAdvance(QString(blanks, ' '));
+    format.setLeftMargin(indent);
+    format.setTextIndent(-indent);
+    QTextCursor(block).setBlockFormat(format);
+  }
+}
+
 }  // namespace
 
 TReportFrm::TReportFrm(int kind, const QString& headline, const QString& list, const QString& question,
@@ -44,14 +62,16 @@ TReportFrm::TReportFrm(int kind, const QString& headline, const QString& list, c
   icon->setPixmap(MessageIcon(kind));
   icon->setAlignment(Qt::AlignTop);
   headLabel = WrappedLabel(headline, "headLabel", this);
-  listBox = new QPlainTextEdit(this);
+  listBox = new QTextEdit(this);
   listBox->setObjectName("listBox");
   listBox->setReadOnly(true);
   // Read-only, yet the keyboard moves and selects in it as in any text.
   listBox->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   listBox->setTabChangesFocus(true);
   listBox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  listBox->setAcceptRichText(false);
   listBox->setPlainText(list);
+  HangWrappedLines(*listBox);
   listBox->setVisible(!list.isEmpty());
   questionLabel = WrappedLabel(question, "questionLabel", this);
   copyBtn = new QPushButton(QStringLiteral("&Copy"), this);

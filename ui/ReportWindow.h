@@ -9,7 +9,7 @@
 
 class QFileDialog;
 class QLabel;
-class QPlainTextEdit;
+class QTextEdit;
 class QPushButton;
 
 class TReportFrm : public QDialog {
@@ -29,7 +29,7 @@ class TReportFrm : public QDialog {
 
   QLabel* icon = nullptr;
   QLabel* headLabel = nullptr;
-  QPlainTextEdit* listBox = nullptr;
+  QTextEdit* listBox = nullptr;
   QLabel* questionLabel = nullptr;
   QPushButton* copyBtn = nullptr;
   QPushButton* saveBtn = nullptr;

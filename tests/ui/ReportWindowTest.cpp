@@ -6,7 +6,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
