@@ -1,7 +1,7 @@
 // The run engine driven directly, without widgets: one outcome and reason per task for good, cut,
 // damaged, missing and unwritable inputs, written the window's way and the command line's; tasks of
 // one output file run in turn however its name is spelled; a stop cuts a slow open short; the lent
-// cores stay within the budget.
+// cores stay within the budget; a file put at a task's temporary name is never written.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -23,6 +23,7 @@
 #include "run/BatchPlan.h"
 #include "run/OutputIdentity.h"
 #include "run/RunEngine.h"
+#include "tests/audio/SegmentedRun.h"
 #include "tests/support/CutMusic.h"
 #include "tests/support/DamagedMedia.h"
 #include "tests/support/MediaReader.h"
@@ -270,5 +271,51 @@ TEST_F(RunEngineTest, LentCoresStayWithinTheBudget) {
   for (const TTaskResult& result : engine.Outcomes())
     EXPECT_NEAR(DecodeMedia(result.Output).DecodedSeconds(), result.Seconds, 0.1);
 }
+
+// While a task converts through its claim (with one encoder, and in segments), its temporary file is
+// moved away and another file takes the name: every byte and the tag still go to the claimed file,
+// the other file is left as it is, and nothing is published or reported as converted.
+class ForeignFileAtPartName : public RunEngineTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ForeignFileAtPartName, TheClaimedFileGetsTheWholeMp3AndTheOtherIsLeftAsItIs) {
+  const bool segmented = GetParam();
+  WriteWholeFile(In("long.wav"), SilentWav(30));
+  TEngineSetup setup;
+  setup.ViaPartFile = true;
+  setup.ProbeWith = DefaultSettings;
+  setup.Cores = segmented ? 2 : 1;
+  engine.PrepareSlots(1);
+  engine.Sink(0).SegmentSeconds = 2.0;
+  std::string part;
+  RunAll({TaskOf(In("long.wav"), Out("long.mp3"))}, setup, [&] {
+    if (!part.empty()) return;
+    for (const auto& entry : fs::directory_iterator(Out("")))
+      if (entry.path().extension() == ".part") part = entry.path();
+    if (part.empty()) return;
+    fs::rename(part, Out("claimed"));
+    WriteWholeFile(Out("foreign"), "not ours");
+    fs::rename(Out("foreign"), part);
+  });
+
+  ASSERT_FALSE(part.empty());
+  EXPECT_EQ(engine.Sink(0).Segmented(), segmented);
+  const TTaskResult& result = Outcome(0);
+  EXPECT_EQ(result.Outcome, TOutcome::Failed);
+  EXPECT_EQ(result.Reason, TReason::OutputWrite) << result.Message;
+  EXPECT_NE(result.Message.find(Out("long.mp3")), std::string::npos) << result.Message;
+  EXPECT_EQ(ReadWholeFile(part), "not ours");
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(Out(""))) left.push_back(entry.path());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{part, Out("claimed")}));
+  const std::string bytes = ReadWholeFile(Out("claimed"));
+  const TagCheck tag = CheckLameTag(bytes);
+  EXPECT_EQ(tag.frames, tag.fileFrames);
+  EXPECT_EQ(tag.bytes, tag.fileBytes);
+  EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
+  EXPECT_NEAR(DecodeMedia(Out("claimed")).DecodedSeconds(), 30.0, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneEncoderAndSegments, ForeignFileAtPartName, ::testing::Bool());
 
 }  // namespace
