@@ -1,9 +1,11 @@
 // The temporary file of an MP3 on storage several machines share: a name of this process's own,
 // created exclusively, written through the descriptor that holds the claim, refused while another
-// run holds one of the same MP3, and leftovers of killed runs removed; messages name the MP3.
+// run holds one of the same MP3, and leftovers of killed runs removed; messages name the MP3. Where
+// the file system gives no locks, the claim goes on and warns once.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
@@ -11,6 +13,14 @@
 
 #include "run/PartFile.h"
 #include "tests/support/TestEnvironment.h"
+
+// The file system's lock call, as one without locks answers it while noLocks is set.
+static bool noLocks = false;
+extern "C" int flock(int fd, int operation) {
+  if (!noLocks) return int(syscall(SYS_flock, fd, operation));
+  errno = ENOLCK;
+  return -1;
+}
 
 namespace {
 
@@ -77,6 +87,26 @@ TEST(PartFile, AnMp3NameWithoutRoomForItsTemporaryNameIsRefused) {
   EXPECT_EQ(OutputNameProblem(name(longest - 31)),
             "The MP3 file \"" + name(longest - 31) + "\" has a name too long for its file system (" +
                 std::to_string(longest - 31) + " bytes; at most " + std::to_string(longest - 32) + ").");
+}
+
+TEST(PartFile, WithoutLocksTheClaimGoesOnAndWarnsOnce) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString() + "/";
+  std::vector<std::string> warnings;
+  SetPartFileWarning([&](const std::string& text) { warnings.push_back(text); });
+  noLocks = true;
+  for (const char* name : {"one.mp3", "two.mp3"}) {
+    TPartFile part;
+    ASSERT_EQ(part.Claim(folder + name), "");
+    ASSERT_EQ(part.Stream()->Write("MP3", 3), 3);
+    EXPECT_EQ(part.Commit(folder + name, false), 0);
+    EXPECT_EQ(ReadWholeFile(folder + name), "MP3");
+  }
+  noLocks = false;
+  SetPartFileWarning(nullptr);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("gives no file locks"), std::string::npos) << warnings[0];
+  EXPECT_EQ(Files(dir), QStringList({"one.mp3", "two.mp3"}));
 }
 
 }  // namespace
