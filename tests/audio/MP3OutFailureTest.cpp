@@ -1,15 +1,11 @@
 // Failures of the MP3 sink are errors, never a run that looks done: writes that fail, settings the
 // encoder refuses, a source that gives no audio. Also sources far below the output rate, and the
-// Info frame placed right after the sink's own ID3v2 tag, and a file written through a handed
-// descriptor, never by name.
-#include <fcntl.h>
+// Info frame placed right after the sink's own ID3v2 tag.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <cerrno>
-#include <cstdio>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -17,7 +13,6 @@ extern "C" {
 
 #include "MP3OutTestRun.h"
 #include "Mp3FrameReader.h"
-#include "SegmentedRun.h"
 #include "audio/AudioReadError.h"
 #include "tests/support/MediaReader.h"
 #include "tests/support/TestEnvironment.h"
@@ -234,39 +229,6 @@ TEST_F(MP3OutFailure, InfoFrameFollowsATagThatHoldsFrameSyncBytes) {
   const DecodedMedia media = DecodeMedia(path);
   ASSERT_TRUE(media.ok) << media.error;
   EXPECT_EQ(media.tags.at("title"), out.Id3TagTitle);
-}
-
-// Handed a descriptor, the sink writes through its own copy of it and reaches nothing by name: not
-// the MP3 its messages name, not a file put at the handed file's name meanwhile, whether the run
-// converts or fails; the handed file, wherever it now is, gets the whole MP3 and its tag.
-TEST_F(MP3OutFailure, WrittenThroughAHandedDescriptorNothingIsDoneByName) {
-  for (const double seconds : {2.0, 0.0}) {
-    SCOPED_TRACE(seconds);
-    const std::string handed = Path("handed"), moved = Path("moved"), named = Path("named.mp3");
-    WriteWholeFile(named, "old");
-    WriteWholeFile(handed, "stale");
-    const int fd = open(handed.c_str(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    TMP3Out out;
-    out.WriteThrough(fd);
-    close(fd);
-    ASSERT_EQ(std::rename(handed.c_str(), moved.c_str()), 0);
-    WriteWholeFile(handed, "foreign");
-    TSineSource source(44100, 2, 440, seconds);
-    EXPECT_EQ(EncodeToFile(out, source, named), seconds > 0);
-    EXPECT_EQ(ReadWholeFile(named), "old");
-    EXPECT_EQ(ReadWholeFile(handed), "foreign");
-    ASSERT_TRUE(Exists(moved)) << "its owner removes it";
-    if (seconds == 0) continue;
-    const std::string bytes = ReadWholeFile(moved);
-    const TagCheck tag = CheckLameTag(bytes);
-    EXPECT_EQ(tag.frames, tag.fileFrames);
-    EXPECT_EQ(tag.bytes, tag.fileBytes);
-    EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
-    const DecodedMedia media = DecodeMedia(moved);
-    ASSERT_TRUE(media.ok) << media.error;
-    EXPECT_NEAR(media.DecodedSeconds(), seconds, 0.05);
-  }
 }
 
 }  // namespace
