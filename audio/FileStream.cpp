@@ -56,6 +56,28 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
   return std::unique_ptr<TFileStream>(new TFileStream(fd, path));
 }
 
+std::unique_ptr<TFileStream> TFileStream::Adopt(int fd, int& error) {
+  error = 0;
+  const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (own < 0) {
+    error = errno;
+    return nullptr;
+  }
+  struct stat info {};
+  if (fstat(own, &info) != 0)
+    error = errno;
+  else if (!S_ISREG(info.st_mode))
+    error = EINVAL;
+  else if (ftruncate(own, 0) != 0 || lseek(own, 0, SEEK_SET) != 0)
+    error = errno;
+  if (error != 0) {
+    close(own);
+    return nullptr;
+  }
+  // No path: nothing done later can reach a file that another put at the adopted file's name.
+  return std::unique_ptr<TFileStream>(new TFileStream(own, {}));
+}
+
 TFileStream::TFileStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
   struct stat info {};
   if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) identity_ = {true, info.st_dev, info.st_ino};
@@ -91,5 +113,5 @@ int TFileStream::Close() {
 
 void TFileStream::CloseAndRemove() {
   Close();
-  RemoveIfSameFile(path_, identity_);
+  if (!path_.empty()) RemoveIfSameFile(path_, identity_);
 }

@@ -25,6 +25,10 @@ class TFileStream : public TByteStream {
   // (CannotCreate). Anything else at the path (a FIFO, a socket, a device, a folder) is refused
   // without blocking and left as it is.
   static std::unique_ptr<TFileStream> Create(const std::string& path);
+  // Writes through a copy of fd, an open regular file another owner keeps (a claimed temporary file),
+  // from its start: what the file held is dropped. The file is never touched by name: CloseAndRemove
+  // only closes it. Null, with the errno in error, when no copy can be made.
+  static std::unique_ptr<TFileStream> Adopt(int fd, int& error);
   ~TFileStream() override;
 
   int64_t Write(const void* data, int64_t count) override;
@@ -33,10 +37,13 @@ class TFileStream : public TByteStream {
   // Closes the file; returns 0 or the errno of a failed close (a write the system only now refuses).
   int Close();
   // Closes the file and removes it, but only when the path still names the regular file this stream
-  // created: a device such as /dev/full, or a file put there meanwhile, is never removed.
+  // created: a device such as /dev/full, or a file put there meanwhile, is never removed. An adopted
+  // file is only closed; its owner removes it.
   void CloseAndRemove();
-  // The file this stream created.
+  // The file this stream created or adopted.
   const TFileIdentity& Identity() const { return identity_; }
+  // The open descriptor (open for reading too when adopted); -1 once closed.
+  int Descriptor() const { return fd_; }
 
  private:
   TFileStream(int fd, std::string path);

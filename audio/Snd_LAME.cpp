@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <numeric>
+#include <utility>
 
 #include "audio/AudioReadError.h"
 #include "audio/FileStream.h"
@@ -187,8 +188,14 @@ void TMP3Out::CloseOwnStream() {
   if (error != 0) RaiseWriteFailed(error);
 }
 
+void TMP3Out::WriteThrough(int fd) {
+  handed_ = true;
+  handedStream_ = TFileStream::Adopt(fd, handedError_);
+}
+
 void TMP3Out::AbandonOutputFile() {
-  // Nothing worth keeping was written: close the file and remove it rather than leave a broken MP3.
+  // Nothing worth keeping was written: close the file and remove it rather than leave a broken MP3. A
+  // file written through a handed descriptor is only closed: its owner removes it.
   if (StreamAttached || !ownStream_) return;
   Stream = nullptr;
   ownStream_->CloseAndRemove();
@@ -236,10 +243,18 @@ void TMP3Out::PrepareOutput() {
   mayTakeOver_ = false;
   lastChannels_ = 2;
   inputEnded_ = stopped_ = readFailed_ = segmentFailed_ = false;
+  throughDescriptor_ = false;
+  const bool handed = std::exchange(handed_, false);
+  std::unique_ptr<TFileStream> handedStream = std::move(handedStream_);
   if (!StreamAttached) {
-    if (FileName.empty()) throw ESndException("File name is not assigned.");
     createdFile_ = {};
-    ownStream_ = TFileStream::Create(FileName);
+    if (handed && !handedStream) {
+      throw ESndException("Cannot create file \"" + FileName + "\". " + std::strerror(handedError_),
+                          TSndFailure::CannotCreate, handedError_);
+    }
+    if (!handed && FileName.empty()) throw ESndException("File name is not assigned.");
+    ownStream_ = handed ? std::move(handedStream) : TFileStream::Create(FileName);
+    throughDescriptor_ = handed;
     createdFile_ = ownStream_->Identity();
     Stream = ownStream_.get();
   }
@@ -508,6 +523,23 @@ void TMP3Out::WriteTagFrameFailed(unsigned long error) {
   throw ESndException("Cannot write the VBR header of \"" + FileName + "\". " + std::strerror(int(error)));
 }
 
+void TMP3Out::RewriteTagFrame(const std::vector<unsigned char>& frame) {
+  const unsigned long error =
+      throughDescriptor_ ? WriteTagFrameAt(ownStream_ ? ownStream_->Descriptor() : -1, firstFrameOffset_,
+                                           frame.data(), frame.size())
+                         : WriteTagFrameAt(FileName.c_str(), firstFrameOffset_, frame.data(), frame.size());
+  if (error != 0) WriteTagFrameFailed(error);
+}
+
+void TMP3Out::RewriteInfoTag(TLameEncoder& encoder) {
+  lame_global_flags* released = encoder.Release().release();
+  const unsigned long error =
+      throughDescriptor_
+          ? WriteInfoTagAt(released, ownStream_ ? ownStream_->Descriptor() : -1, firstFrameOffset_)
+          : WriteInfoTagAt(released, FileName.c_str(), firstFrameOffset_);
+  if (error != 0) WriteTagFrameFailed(error);
+}
+
 void TMP3Out::FinishEncoding(TLameEncoder& encoder) {
   encoder.SetId3Texts(Id3Texts());
   const int count = encoder.Finish(OutBuffer.get(), outBufferSize_);
@@ -539,27 +571,24 @@ void TMP3Out::FinishOutput() {
   } else if (segments_) {
     attempt([&] { FinishSegments(); });
     segments_.reset();
-    attempt([&] { CloseOwnStream(); });
+    // By name the tag frame is rewritten in the closed file; through a descriptor before it closes.
+    if (!throughDescriptor_) attempt([&] { CloseOwnStream(); });
     if (!failure && !StreamAttached) {
       // One tag for the whole file.
       attempt([&] {
         std::vector<unsigned char> tag;
-        if (!assembly_.CompleteTagFrame(tag)) return;
-        const unsigned long error =
-            WriteTagFrameAt(FileName.c_str(), firstFrameOffset_, tag.data(), tag.size());
-        if (error != 0) WriteTagFrameFailed(error);
+        if (assembly_.CompleteTagFrame(tag)) RewriteTagFrame(tag);
       });
     }
+    attempt([&] { CloseOwnStream(); });
   } else {
     // The last frame that was still incomplete goes out before the encoder's end.
     attempt([&] { assembly_.EndStream(); });
     if (encoder && OutBuffer) attempt([&] { FinishEncoding(*encoder); });
+    if (!throughDescriptor_) attempt([&] { CloseOwnStream(); });
+    if (encoder && encoder->WritesTag() && !failure && !StreamAttached)
+      attempt([&] { RewriteInfoTag(*encoder); });
     attempt([&] { CloseOwnStream(); });
-    if (encoder && encoder->WritesTag() && !failure && !StreamAttached) {
-      const unsigned long error =
-          WriteInfoTagAt(encoder->Release().release(), FileName.c_str(), firstFrameOffset_);
-      if (error != 0) attempt([&] { WriteTagFrameFailed(error); });
-    }
     encoder.reset();  // lame_close, unless the Info tag writer released it
   }
   OutBuffer.reset();

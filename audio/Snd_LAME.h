@@ -95,7 +95,12 @@ class TMP3Out : public TSndFileOut {
   int32_t VBRMinBitrate = 128;  // kbit/s
   int32_t VBRMaxBitrate = 192;
 
-  // The file the last run created (unknown when it created none): what may be removed of it later.
+  // The next run writes through its own copy of fd, taken now (a claimed file, open for reading and
+  // writing, whose content the run replaces), instead of creating FileName, which then only names the
+  // MP3 in messages: nothing is created, rewritten, truncated or removed by name. Later runs create
+  // FileName again. A copy that cannot be made fails the run as a file that cannot be created.
+  void WriteThrough(int fd);
+  // The file the last run created or wrote through (unknown when none): what may be removed of it later.
   const TFileIdentity& CreatedFile() const { return createdFile_; }
 
   // The run's core budget, shared by all its sinks; null (the default) or one core encodes a task with
@@ -147,6 +152,8 @@ class TMP3Out : public TSndFileOut {
   void FinishEncoding(TLameEncoder& encoder);
   void CloseOwnStream();
   void AbandonOutputFile();
+  void RewriteTagFrame(const std::vector<unsigned char>& frame);
+  void RewriteInfoTag(TLameEncoder& encoder);
   std::string SourceName() const;
   TLameId3Texts Id3Texts() const;
   int32_t ReadBlock(int32_t& channels);
@@ -169,6 +176,10 @@ class TMP3Out : public TSndFileOut {
   int64_t outBufferSize_ = 0;
   int32_t encodeChunk_ = InBlockSize / 2;  // samples per channel in one encode call
   std::unique_ptr<TFileStream> ownStream_;
+  std::unique_ptr<TFileStream> handedStream_;  // WriteThrough's copy, for the next run
+  bool handed_ = false;                        // WriteThrough was called for the next run
+  int handedError_ = 0;                        // why its copy could not be made
+  bool throughDescriptor_ = false;             // this run writes through a handed descriptor
   TFileIdentity createdFile_;
   int64_t firstFrameOffset_ = 0;  // where the first MPEG frame starts: right after our ID3v2 tag
   int64_t pcmBytes_ = 0;          // PCM read from the input in this run

@@ -115,31 +115,35 @@ bool LameLoaded() {
   return libraryHandle != nullptr;
 }
 
+unsigned long WriteTagFrameAt(int fd, int64_t firstFrameOffset, const unsigned char* frame, size_t size) {
+  if (size == 0) return ENODATA;
+  const off_t offset = firstFrameOffset < 0 ? LeadingId3v2Size(fd) : off_t(firstFrameOffset);
+  struct stat info {};
+  unsigned char header[4];
+  if (fstat(fd, &info) != 0) return errno;
+  if (offset + off_t(size) > info.st_size || !ReadAt(fd, header, sizeof header, offset) ||
+      !IsFrameSync(header))
+    return ENODATA;  // no frame to replace there: the file is left as it is
+  errno = 0;
+  return WriteAt(fd, frame, size, offset) ? 0 : errno ? errno : EIO;
+}
+
 unsigned long WriteTagFrameAt(const char* path, int64_t firstFrameOffset, const unsigned char* frame,
                               size_t size) {
   if (size == 0) return ENODATA;
   const int fd = open(path, O_RDWR | O_CLOEXEC);
   if (fd < 0) return errno;
-  unsigned long result = 0;
-  const off_t offset = firstFrameOffset < 0 ? LeadingId3v2Size(fd) : off_t(firstFrameOffset);
-  struct stat info {};
-  unsigned char header[4];
-  if (fstat(fd, &info) != 0) {
-    result = errno;
-  } else if (offset + off_t(size) > info.st_size || !ReadAt(fd, header, sizeof header, offset) ||
-             !IsFrameSync(header)) {
-    result = ENODATA;  // no frame to replace there: the file is left as it is
-  } else {
-    errno = 0;
-    if (!WriteAt(fd, frame, size, offset)) result = errno ? errno : EIO;
-  }
+  unsigned long result = WriteTagFrameAt(fd, firstFrameOffset, frame, size);
   if (close(fd) != 0 && result == 0 && errno != EINTR) result = errno;
   return result;
 }
 
-unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64_t firstFrameOffset) {
-  if (!encoder) return EINVAL;
-  unsigned long result = 0;
+namespace {
+
+// The encoder's LAME/Xing frame; the encoder is released. Empty, with result set, when there is none to
+// write (0: the encoder writes no tag, its frames being too small to hold one).
+std::vector<unsigned char> TakeLametagFrame(lame_global_flags* encoder, unsigned long& result) {
+  result = 0;
   // The largest MPEG-1/2 layer III frame is 1441 bytes; the encoder says when it needs more.
   std::vector<unsigned char> frame(4096);
   size_t size = LameGetLametagFrame ? LameGetLametagFrame(encoder, frame.data(), frame.size()) : 0;
@@ -147,15 +151,32 @@ unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64
     frame.resize(size);
     size = LameGetLametagFrame(encoder, frame.data(), frame.size());
   }
-  if (LameGetLametagFrame && size == 0) {
-    result = 0;  // the encoder writes no tag (its frames are too small to hold one): nothing to replace
+  if (size == 0 && LameGetLametagFrame) {
+    frame.clear();  // the encoder writes no tag: nothing to replace
   } else if (size == 0 || size > frame.size()) {
+    frame.clear();
     result = ENODATA;
   } else {
-    result = WriteTagFrameAt(path, firstFrameOffset, frame.data(), size);
+    frame.resize(size);
   }
   if (Lame.lame_close) Lame.lame_close(encoder);
-  return result;
+  return frame;
+}
+
+}  // namespace
+
+unsigned long WriteInfoTagAt(lame_global_flags* encoder, int fd, int64_t firstFrameOffset) {
+  if (!encoder) return EINVAL;
+  unsigned long result = 0;
+  const std::vector<unsigned char> frame = TakeLametagFrame(encoder, result);
+  return frame.empty() ? result : WriteTagFrameAt(fd, firstFrameOffset, frame.data(), frame.size());
+}
+
+unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64_t firstFrameOffset) {
+  if (!encoder) return EINVAL;
+  unsigned long result = 0;
+  const std::vector<unsigned char> frame = TakeLametagFrame(encoder, result);
+  return frame.empty() ? result : WriteTagFrameAt(path, firstFrameOffset, frame.data(), frame.size());
 }
 
 unsigned long beWriteInfoTag(lame_global_flags* encoder, const char* path) {

@@ -164,7 +164,12 @@ inline constexpr vbr_mode SinkVbrMode = vbr_rh;
 unsigned long beWriteInfoTag(lame_global_flags* encoder, const char* path);
 // The same with the first frame's offset given by the writer of the file, who knows it.
 unsigned long WriteInfoTagAt(lame_global_flags* encoder, const char* path, int64_t firstFrameOffset);
+// The same through fd, the file open for reading and writing (a file that must not be reopened by
+// name); the descriptor stays open and its write position where it was.
+unsigned long WriteInfoTagAt(lame_global_flags* encoder, int fd, int64_t firstFrameOffset);
 // Writes a finished tag frame over the MPEG frame at firstFrameOffset (a leading ID3v2 tag's size when
 // negative) of the closed file at path; the same results as beWriteInfoTag, without an encoder.
 unsigned long WriteTagFrameAt(const char* path, int64_t firstFrameOffset, const unsigned char* frame,
                               size_t size);
+// The same through fd, open for reading and writing, which stays open.
+unsigned long WriteTagFrameAt(int fd, int64_t firstFrameOffset, const unsigned char* frame, size_t size);

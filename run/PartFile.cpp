@@ -167,31 +167,6 @@ size_t LongestNameIn(std::string folder) {
   }
 }
 
-// Writes through a claimed descriptor it does not own.
-class TDescriptorStream : public TByteStream {
- public:
-  explicit TDescriptorStream(int fd) : fd_(fd) {}
-  int64_t Write(const void* data, int64_t count) override {
-    const char* bytes = static_cast<const char*>(data);
-    int64_t written = 0;
-    while (written < count) {
-      const ssize_t n = write(fd_, bytes + written, size_t(count - written));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = n < 0 ? errno : ENOSPC;
-        break;
-      }
-      written += n;
-    }
-    return written;
-  }
-  int LastError() const override { return error_; }
-
- private:
-  int fd_;
-  int error_ = 0;
-};
-
 std::string CannotWrite(const std::string& finalPath, int error) {
   return "The MP3 file \"" + finalPath + "\" cannot be written (" + std::strerror(error) + ")";
 }
@@ -221,7 +196,12 @@ void SetPartFileWarning(std::function<void(const std::string&)> warn) {
 
 TPartFile::~TPartFile() { Remove(); }
 
-std::unique_ptr<TByteStream> TPartFile::Stream() const { return std::make_unique<TDescriptorStream>(fd_); }
+std::unique_ptr<TFileStream> TPartFile::Stream() const {
+  int error = 0;
+  return TFileStream::Adopt(fd_, error);
+}
+
+bool TPartFile::HoldsPath() const { return fd_ >= 0 && SameFile(path_, identity_); }
 
 std::string TPartFile::Claim(const std::string& finalPath) {
   Remove();

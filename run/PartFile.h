@@ -44,8 +44,11 @@ class TPartFile {
   // The descriptor that holds the claim, open for reading and writing; -1 before a claim. Written
   // through it (or Stream), the data cannot land in a file another process put at the name.
   int Descriptor() const { return fd_; }
-  // A stream that writes through Descriptor(); valid while the claim lasts.
-  std::unique_ptr<TByteStream> Stream() const;
+  // A stream that writes the file anew through its own copy of Descriptor(); null when no copy can be
+  // made.
+  std::unique_ptr<TFileStream> Stream() const;
+  // Whether Path() still names the claimed file: nothing was put at the name, nor was it removed.
+  bool HoldsPath() const;
 
   // Makes the written data durable, then renames the file to finalPath: the last step. replace
   // false keeps a file that was put at finalPath meanwhile (EEXIST). Returns 0 or an errno.

@@ -300,8 +300,10 @@ void TRunEngine::FinishOpening(TSlot& slot) {
       EndTask(slot, ResultOf(slot.Task, TOutcome::Failed, reason, refused + "."));
       return;
     }
-    // Everything the sink writes, removes or rewrites (the VBR header) acts on the temporary name.
-    record.OutputFile = slot.Part.Path();
+    // The sink writes (and rewrites the VBR header) through its own copy of the claim's descriptor,
+    // never by name: a file put at the temporary name meanwhile is not touched. Its FileName stays the
+    // MP3's, for its messages.
+    sink.WriteThrough(slot.Part.Descriptor());
   }
   if (setup_.ProbeWith) slot.BitRateBefore = lastBitRate_;
   sink.BitRate = slot.BitRateBefore;
@@ -360,12 +362,17 @@ void TRunEngine::BeginJudging(TSlot& slot) {
   slot.Judging = std::make_unique<TBackgroundStep>(
       [this, &slot, created, taken = std::move(taken), numbering, replace] {
         const TDX9In& input = *slot.Input;
-        const std::string written = setup_.ViaPartFile ? slot.Part.Path() : slot.Output;
-        slot.Notice =
-            JudgeFinishedTask(input, slot.Record.Duration, slot.Record.SourceFile, written, created);
         slot.Delivered = DeliveredDuration(input);
         const TAudioFileReader* reader = input.Reader();
         slot.InputDuration = reader ? reader->StreamDuration() : 0;
+        // Another file at the temporary name, or none: nothing of this task's to judge or publish there.
+        if (setup_.ViaPartFile && !slot.Part.HoldsPath()) {
+          slot.PublishError = ENOENT;
+          return;
+        }
+        const std::string written = setup_.ViaPartFile ? slot.Part.Path() : slot.Output;
+        slot.Notice =
+            JudgeFinishedTask(input, slot.Record.Duration, slot.Record.SourceFile, written, created);
         if (!setup_.ViaPartFile || (slot.Notice && !slot.Notice->Playable)) return;
         int error = slot.Part.Commit(slot.Output, replace);
         // The numbering rule goes on past a name that was taken while the file was converted.

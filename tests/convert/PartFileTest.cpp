@@ -1,9 +1,11 @@
 // The temporary file of an MP3 on storage several machines share: a name of this process's own,
 // created exclusively, written through the descriptor that holds the claim, refused while another
-// run holds one of the same MP3, and leftovers of killed runs removed; messages name the MP3.
+// run holds one of the same MP3, and leftovers of killed runs removed; messages name the MP3. Where
+// the file system gives no locks, the claim goes on and warns once.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
@@ -11,6 +13,14 @@
 
 #include "run/PartFile.h"
 #include "tests/support/TestEnvironment.h"
+
+// The lock call as a file system without locks answers it, while noLocks is set.
+static bool noLocks = false;
+extern "C" int flock(int fd, int operation) {
+  if (!noLocks) return int(syscall(SYS_flock, fd, operation));
+  errno = ENOLCK;
+  return -1;
+}
 
 namespace {
 
@@ -77,6 +87,23 @@ TEST(PartFile, AnMp3NameWithoutRoomForItsTemporaryNameIsRefused) {
   EXPECT_EQ(OutputNameProblem(name(longest - 31)),
             "The MP3 file \"" + name(longest - 31) + "\" has a name too long for its file system (" +
                 std::to_string(longest - 31) + " bytes; at most " + std::to_string(longest - 32) + ").");
+}
+
+TEST(PartFile, WithoutLocksTheClaimGoesOnAndWarnsOnce) {
+  QTemporaryDir dir;
+  const std::string mp3 = dir.path().toStdString() + "/song.mp3";
+  int warnings = 0;
+  SetPartFileWarning([&](const std::string&) { ++warnings; });
+  noLocks = true;
+  for (int run = 0; run < 2; ++run) {
+    TPartFile part;
+    ASSERT_EQ(part.Claim(mp3), "");
+    EXPECT_EQ(part.Commit(mp3, true), 0);
+  }
+  noLocks = false;
+  SetPartFileWarning(nullptr);
+  EXPECT_EQ(warnings, 1);
+  EXPECT_EQ(Files(dir), QStringList({"song.mp3"}));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The run engine driven directly, without widgets: one outcome and reason per task for good, cut,
 // damaged, missing and unwritable inputs, written the window's way and the command line's; tasks of
 // one output file run in turn however its name is spelled; a stop cuts a slow open short; the lent
-// cores stay within the budget.
+// cores stay within the budget; a file put at a task's temporary name is never written.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -23,6 +23,7 @@
 #include "run/BatchPlan.h"
 #include "run/OutputIdentity.h"
 #include "run/RunEngine.h"
+#include "tests/audio/SegmentedRun.h"
 #include "tests/support/CutMusic.h"
 #include "tests/support/DamagedMedia.h"
 #include "tests/support/MediaReader.h"
@@ -270,5 +271,42 @@ TEST_F(RunEngineTest, LentCoresStayWithinTheBudget) {
   for (const TTaskResult& result : engine.Outcomes())
     EXPECT_NEAR(DecodeMedia(result.Output).DecodedSeconds(), result.Seconds, 0.1);
 }
+
+// A file put at the temporary name while the task converts through its claim (with one encoder, and
+// in segments): the claimed file, moved away, gets the whole MP3 and its tag; nothing else is touched.
+class ForeignFileAtPartName : public RunEngineTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ForeignFileAtPartName, TheClaimedFileGetsTheWholeMp3AndNothingElseIsTouched) {
+  WriteWholeFile(In("long.wav"), SilentWav(30));
+  WriteWholeFile(Out("long.mp3"), "old");
+  TEngineTask task = TaskOf(In("long.wav"), Out("long.mp3"));
+  task.Replace = true;
+  TEngineSetup setup;
+  setup.ViaPartFile = true;
+  setup.Cores = GetParam() ? 2 : 1;
+  engine.PrepareSlots(1);
+  engine.Sink(0).SegmentSeconds = 2.0;
+  std::string part;
+  RunAll({task}, setup, [&] {
+    for (const auto& entry : fs::directory_iterator(Out("")))
+      if (part.empty() && entry.path().extension() == ".part") {
+        part = entry.path();
+        fs::rename(part, Out("claimed"));
+        WriteWholeFile(part, "not ours");
+      }
+  });
+
+  EXPECT_EQ(engine.Sink(0).Segmented(), GetParam());
+  EXPECT_EQ(Outcome(0).Reason, TReason::OutputWrite) << Outcome(0).Message;
+  EXPECT_EQ(ReadWholeFile(part), "not ours");
+  EXPECT_EQ(ReadWholeFile(Out("long.mp3")), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(Out("")), fs::directory_iterator()), 3);
+  const TagCheck tag = CheckLameTag(ReadWholeFile(Out("claimed")));
+  EXPECT_TRUE(tag.frames == tag.fileFrames && tag.bytes == tag.fileBytes && tag.musicCrcRight &&
+              tag.tagCrcRight);
+  EXPECT_NEAR(DecodeMedia(Out("claimed")).DecodedSeconds(), 30.0, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneEncoderAndSegments, ForeignFileAtPartName, ::testing::Bool());
 
 }  // namespace
