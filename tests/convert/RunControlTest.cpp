@@ -5,11 +5,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSystemTrayIcon>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <future>
-#include <thread>
 
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
@@ -122,22 +119,14 @@ INSTANTIATE_TEST_SUITE_P(OpenAndComparing, HungAtStart, ::testing::Bool());
 
 TEST_F(RunControl, WhileAnInputOpensTheWindowRedrawsAndAnswersAndACancelEndsTheTaskCleanly) {
   const int task = AddTask(LongWav("held.wav", 5));
-  // Every opening is held until the test lets it go (or a minute has passed: a window that does not
-  // answer then fails the test rather than hangs it).
-  std::promise<void> letGo;
-  const std::shared_future<void> gate = letGo.get_future().share();
-  std::atomic<bool> held{false};
-  prg->OpenInput = [&](TDX9In& input) {
-    held = true;
-    gate.wait_for(std::chrono::minutes(1));
-    held = false;
-    input.OpenSource();
-  };
+  // Every opening is held until the test lets it go.
+  HeldCall open;
+  prg->OpenInput = open.Around([](TDX9In& input) { input.OpenSource(); });
   PaintCounter counter;
   prg->installEventFilter(&counter);
   int paintsBefore = 0;
   bool answered = false;
-  WhenReady opening([&] { return held.load(); },
+  WhenReady opening([&] { return open.Holding(); },
                     [&] {
                       paintsBefore = counter.paints;
                       prg->update();
@@ -145,10 +134,10 @@ TEST_F(RunControl, WhileAnInputOpensTheWindowRedrawsAndAnswersAndACancelEndsTheT
   WhenReady redrawn([&] { return opening.fired && counter.paints > paintsBefore; },
                     [&] {
                       prg->pauseBtn->click();
-                      answered = held && prg->pauseBtn->text() == StrResume;
+                      answered = open.Holding() && prg->pauseBtn->text() == StrResume;
                       prg->cancelBtn->click();  // answered "&Yes"
-                      answered = answered && held && driver.messages == QStringList{StrAskCancel};
-                      letGo.set_value();
+                      answered = answered && open.Holding() && driver.messages == QStringList{StrAskCancel};
+                      open.Release();
                     });
   driver.Answer(StrYes).Answer(StrNo);
 
