@@ -235,7 +235,8 @@ TEST_F(RunControl, APauseBetweenTwoTasksHoldsTheNextOne) {
   bool heldPaused = false;
   bool captionKept = false;
   WhenReady secondStarted(
-      [&] { return prg->fileLabel->text().startsWith("Current File(2/2)") && prg->MP3Out->Busy.load(); },
+      // Converting: its sink's start (off the window's thread) has been handed over.
+      [&] { return prg->fileLabel->text().startsWith("Current File(2/2)") && !prg->RunningSinks().empty(); },
       [&] {
         captionKept = prg->pauseBtn->text() == StrResume;
         heldPaused = prg->MP3Out->State() == TOutputState::Paused;
