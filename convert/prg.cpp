@@ -14,7 +14,6 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
@@ -61,22 +60,19 @@ bool SourceExists(const std::string& path) {
 std::vector<std::string> MissingSources(const std::vector<TEngineTask>& tasks) {
   std::vector<std::string> sources, missing;
   for (const TEngineTask& task : tasks) sources.push_back(task.Task.SourceFile);
-  // Told by a flag the loop looks at: the thread touches nothing of Qt's.
-  std::atomic<bool> done{false};
+  // The step's end is told on this thread, from the event loop.
+  bool done = false;
   QEventLoop loop;
-  QTimer look;
-  look.setInterval(5);
-  QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-    if (done) loop.quit();
-  });
   {
     TBackgroundStep step(
         [&] {
           for (const std::string& source : sources)
             if (!SourceExists(source)) missing.push_back(source);
         },
-        [&done] { done = true; });
-    look.start();
+        [&] {
+          done = true;
+          loop.quit();
+        });
     if (!done) loop.exec(QEventLoop::ExcludeUserInputEvents);
   }
   return missing;
@@ -102,6 +98,8 @@ TprgFrm::TprgFrm(QWidget* parent) : QDialog(parent) {
   engine_ = std::make_unique<TRunEngine>();  // raises when the encoder library is missing
   MP3Out = &engine_->Sink(0);
   OpenInput = engine_->OpenInput;
+  OutputKey = engine_->OutputKey;
+  StartSink = engine_->StartSink;
 
   timeLabel = new QLabel(this);
   timeLabel->setObjectName("timeLabel");
@@ -217,7 +215,9 @@ void TprgFrm::RunConversion() {
   setup.ParallelTasks = cores;
   setup.Cores = cores;
   engine_->OpenInput = OpenInput;
-  // Outputs are compared now, as the files and folders stand at Start.
+  engine_->OutputKey = OutputKey;
+  engine_->StartSink = StartSink;
+  // Returns at once: the outputs are compared, as the files and folders stand now, off this thread.
   engine_->Start(std::move(checked), setup);
   timeLabel->setText(Q(StrPleaseWait) + "...");
   for (const TRow& row : rows_) {

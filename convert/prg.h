@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "run/OutputIdentity.h"
 #include "run/RunOutcome.h"
 #include "ui/RunReport.h"
 
@@ -68,6 +69,10 @@ class TprgFrm : public QDialog {
   // How a task's input is opened, on a thread of its own: its OpenSource. Replaceable so that a test
   // can hold an opening for as long as it needs.
   std::function<void(TDX9In&)> OpenInput;
+  // How the outputs are told apart at the run's start, and how a sink creates its MP3 and starts, each
+  // off the window's thread. Replaceable so that a test can hold them as a dead network share would.
+  std::function<TOutputKey(const std::string&)> OutputKey;
+  std::function<void(TMP3Out&)> StartSink;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,44 +1,59 @@
 #include "run/InputOpening.h"
 
+#include <atomic>
 #include <exception>
 
 #include "audio/Snd_DX9.h"
 #include "probe/OpenedMedia.h"
 #include "probe/ProbeMedia.h"
+#include "run/BackgroundStep.h"
+
+struct TInputOpening::TState {
+  std::unique_ptr<TDX9In> Input = std::make_unique<TDX9In>();
+  std::optional<TRunFailure> Failure;
+  int32_t ProbeResult = 0;
+  TTaskRecord Probed;
+  std::atomic<bool> GiveUp{false};
+};
 
 TInputOpening::TInputOpening(const std::string& sourceFile, TOpener opener, std::function<void()> finished,
                              const TDefaultSettings* probeWith)
-    : input_(std::make_unique<TDX9In>()) {
-  input_->FileName = sourceFile;
+    : state_(std::make_shared<TState>()) {
+  state_->Input->FileName = sourceFile;
   std::optional<TDefaultSettings> probe;
   if (probeWith) probe = *probeWith;
-  thread_ = std::thread(
-      [this, opener = std::move(opener), finished = std::move(finished), probe = std::move(probe)] {
-        OpenedMedia::GiveUpOnThisThreadWhen(&giveUp_);
+  step_ = std::make_unique<TBackgroundStep>(
+      [state = state_, opener = std::move(opener), probe = std::move(probe)] {
+        OpenedMedia::GiveUpOnThisThreadWhen(&state->GiveUp);
         try {
-          if (probe) probeResult_ = ProbeTaskRecord(input_->FileName, *probe, probed_);
-          if (probeResult_ == 0) opener(*input_);
+          if (probe) state->ProbeResult = ProbeTaskRecord(state->Input->FileName, *probe, state->Probed);
+          if (state->ProbeResult == 0) opener(*state->Input);
         } catch (const Exception& e) {
-          failure_ = DescribeFailure(e, TRunStage::Opening);
+          state->Failure = DescribeFailure(e, TRunStage::Opening);
         } catch (const std::exception& e) {
-          failure_ = DescribeFailure(Exception(e.what()), TRunStage::Opening);
+          state->Failure = DescribeFailure(Exception(e.what()), TRunStage::Opening);
         } catch (...) {
-          failure_ = DescribeFailure(Exception("Unknown error"), TRunStage::Opening);
+          state->Failure = DescribeFailure(Exception("Unknown error"), TRunStage::Opening);
         }
         OpenedMedia::GiveUpOnThisThreadWhen(nullptr);
-        try {
-          finished();
-        } catch (...) {
-          // A hand-over that fails leaves the result here, for the owner to take once it waits.
-        }
-      });
+      },
+      std::move(finished), TBackgroundStep::TWithoutThread::Raise);
 }
 
-TInputOpening::~TInputOpening() {
-  if (thread_.joinable()) thread_.join();
+TInputOpening::~TInputOpening() = default;
+
+void TInputOpening::GiveUp() { state_->GiveUp.store(true, std::memory_order_release); }
+
+void TInputOpening::Abandon() {
+  GiveUp();
+  step_->Abandon();
 }
 
 std::unique_ptr<TDX9In> TInputOpening::TakeInput() {
-  if (failure_ || probeResult_ != 0) return nullptr;
-  return std::move(input_);
+  if (state_->Failure || state_->ProbeResult != 0) return nullptr;
+  return std::move(state_->Input);
 }
+
+const std::optional<TRunFailure>& TInputOpening::Failure() const { return state_->Failure; }
+int32_t TInputOpening::ProbeResult() const { return state_->ProbeResult; }
+const TTaskRecord& TInputOpening::Probed() const { return state_->Probed; }

@@ -47,6 +47,9 @@ TReason ReasonOfErrno(int error) {
   return error == ENAMETOOLONG ? TReason::NameTooLong : TReason::OutputWrite;
 }
 
+// The slot whose sink this thread is starting: a failure inside Start is told on this thread.
+thread_local const void* startingSlot = nullptr;
+
 }  // namespace
 
 // Where one task converts: its own sink, its input while it opens and converts, the temporary file it
@@ -60,8 +63,13 @@ struct TRunEngine::TSlot {
   TMP3BitRate BitRateBefore{};
   std::chrono::steady_clock::time_point StartedAt;
   std::unique_ptr<TInputOpening> Opening;
-  bool Opened = false;  // the opening has handed its input over
+  bool Opened = false;       // the opening has handed its input over
+  bool OpenStopped = false;  // stopped while it opened: the opening was left to its thread
   std::unique_ptr<TDX9In> Input;
+  // The sink's start (its MP3 created, its input's reading begun), and how it failed.
+  std::unique_ptr<TBackgroundStep> Starting;
+  bool Started = false;
+  std::optional<TRunFailure> StartFailure;
   TPartFile Part;
   // The judging of a finished MP3, and what it found.
   std::unique_ptr<TBackgroundStep> Judging;
@@ -74,6 +82,8 @@ struct TRunEngine::TSlot {
 
 TRunEngine::TRunEngine() : calls_(MainThreadCallQueue::ForCurrentThread()) {
   OpenInput = [](TDX9In& input) { input.OpenSource(); };
+  OutputKey = OutputKeyOf;
+  StartSink = [](TMP3Out& sink) { sink.Start(); };
   PrepareSlots(1);  // raises when the encoder library is missing
   lastBitRate_ = slots_.front()->Sink->BitRate;
 }
@@ -82,9 +92,13 @@ TRunEngine::~TRunEngine() {
   // A hand-over arriving now is dropped, so its thread can end.
   abandonCalls_ = true;
   calls_->Cancel(this);
+  // What only reads the file system is left to its thread: a dead network share must not hold this one.
+  if (comparing_) comparing_->Abandon();
+  comparing_.reset();
   for (auto& slot : slots_)
-    if (slot->Opening) slot->Opening->GiveUp();
+    if (slot->Opening) slot->Opening->Abandon();
   for (auto& slot : slots_) slot->Opening.reset();
+  for (auto& slot : slots_) slot->Starting.reset();
   for (auto& slot : slots_) slot->Judging.reset();
   // The sinks end first (a run in progress is finalised), then the inputs they read from.
   for (auto& slot : slots_) slot->Sink.reset();
@@ -95,7 +109,12 @@ void TRunEngine::AttachSink(TSlot& slot) {
   ApplyProgressWindowDesign(*slot.Sink);
   slot.Sink->OnDone = [this, &slot](TComponent*) { NoteEnded(slot, std::nullopt); };
   slot.Sink->OnThreadException = [this, &slot](TComponent*, const Exception& e) {
-    // Errors inside Start come on this thread; the others on the worker, which only hands them over.
+    // Errors inside Start come on the thread starting the sink, kept for when the start has ended.
+    if (startingSlot == &slot) {
+      slot.StartFailure = DescribeFailure(e, TRunStage::Starting);
+      return;
+    }
+    // The others on the worker, which only hands them over.
     if (std::this_thread::get_id() == calls_->Owner()) {
       NoteEnded(slot, DescribeFailure(e, TRunStage::Starting));
       return;
@@ -130,10 +149,27 @@ void TRunEngine::Start(std::vector<TEngineTask> tasks, const TEngineSetup& setup
   PrepareSlots(int32_t(
       std::min<size_t>(size_t(std::max(1, setup.ParallelTasks)), std::max<size_t>(1, tasks_.size()))));
   std::vector<TRunTask> scheduled;
-  for (size_t at = 0; at < tasks_.size(); ++at)
+  std::vector<std::string> outputs;
+  for (size_t at = 0; at < tasks_.size(); ++at) {
     scheduled.push_back({int32_t(at), tasks_[at].Task.OutputFile});
-  // Outputs are compared now, as the files and folders stand at the start.
-  schedule_ = std::make_unique<TRunSchedule>(scheduled, SlotCount(), setup.Cores);
+    outputs.push_back(tasks_[at].Task.OutputFile);
+  }
+  schedule_ = std::make_unique<TRunSchedule>(scheduled, SlotCount(), setup.Cores, false);
+  // Outputs are compared as the files and folders stand at the start, before any task makes one: a
+  // folder on a dead network share holds that thread only.
+  if (comparing_) comparing_->Abandon();
+  compared_ = false;
+  keys_.clear();
+  auto keys = std::make_shared<std::vector<TOutputKey>>();
+  comparing_ = std::make_unique<TBackgroundStep>(
+      [keys, outputs = std::move(outputs), lookUp = OutputKey] {
+        for (const std::string& output : outputs) keys->push_back(lookUp(output));
+      },
+      [this, keys] {
+        keys_ = std::move(*keys);
+        compared_ = true;
+        Wake();
+      });
   ended_.clear();
   outcomes_.clear();
   running_ = true;
@@ -142,12 +178,11 @@ void TRunEngine::Start(std::vector<TEngineTask> tasks, const TEngineSetup& setup
   workEnded_ = 0;
 }
 
-void TRunEngine::HandOver(const std::function<void()>& fn) {
-  if (std::this_thread::get_id() == calls_->Owner()) {
-    fn();
-    return;
-  }
-  calls_->Call(fn, this, abandonCalls_);
+void TRunEngine::FinishComparing() {
+  comparing_.reset();
+  compared_ = false;
+  schedule_->CompareOutputs(keys_);
+  keys_.clear();
 }
 
 void TRunEngine::Wake() {
@@ -158,8 +193,16 @@ bool TRunEngine::Poll(int waitMs) {
   if (polling_) return running_;
   polling_ = true;
   calls_->Process(std::chrono::milliseconds(Idle() ? 0 : std::max(0, waitMs)));
-  for (auto& slot : slots_)
+  if (comparing_ && compared_) FinishComparing();
+  for (auto& slot : slots_) {
+    if (slot->OpenStopped) {
+      slot->OpenStopped = false;
+      EndTask(*slot, ResultOf(slot->Task, TOutcome::Failed, TReason::Stopped, {}));
+    }
     if (slot->Opening && slot->Opened) FinishOpening(*slot);
+  }
+  for (auto& slot : slots_)
+    if (slot->Starting && slot->Started) FinishStartingSink(*slot);
   HandleEnded();
   for (auto& slot : slots_)
     if (slot->Judging && slot->Judged) FinishJudging(*slot);
@@ -170,7 +213,7 @@ bool TRunEngine::Poll(int waitMs) {
 }
 
 bool TRunEngine::Idle() const {
-  return ended_.empty() &&
+  return ended_.empty() && !comparing_ &&
          std::none_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->Task >= 0; });
 }
 
@@ -244,10 +287,8 @@ void TRunEngine::BeginOpening(TSlot& slot) {
     slot.Opening = std::make_unique<TInputOpening>(
         slot.Record.SourceFile, std::move(opener),
         [this, &slot] {
-          HandOver([this, &slot] {
-            slot.Opened = true;
-            Wake();
-          });
+          slot.Opened = true;
+          Wake();
         },
         setup_.ProbeWith ? &*setup_.ProbeWith : nullptr);
   } catch (const std::system_error& e) {
@@ -311,14 +352,47 @@ void TRunEngine::FinishOpening(TSlot& slot) {
   if (setup_.ProbeWith) lastBitRate_ = sink.BitRate;
   slot.Input = std::move(input);
   sink.SetInput(slot.Input.get());
-  try {
-    // A failure while the output is prepared arrives through OnThreadException, on this thread.
-    sink.Start();
-  } catch (const Exception& e) {
-    NoteEnded(slot, DescribeFailure(e, TRunStage::Starting));
+  BeginStartingSink(slot);
+}
+
+void TRunEngine::BeginStartingSink(TSlot& slot) {
+  slot.Started = false;
+  slot.StartFailure.reset();
+  // Creating the MP3 waits on its folder's file system: the sink starts on a thread of its own, and
+  // nothing here touches the sink until it has.
+  slot.Starting = std::make_unique<TBackgroundStep>(
+      [&slot, start = StartSink] {
+        startingSlot = &slot;
+        try {
+          // A failure while the output is prepared arrives through OnThreadException, on this thread.
+          start(*slot.Sink);
+        } catch (const Exception& e) {
+          slot.StartFailure = DescribeFailure(e, TRunStage::Starting);
+        } catch (const std::exception& e) {
+          slot.StartFailure = DescribeFailure(Exception(e.what()), TRunStage::Starting);
+        }
+        startingSlot = nullptr;
+      },
+      [this, &slot] {
+        slot.Started = true;
+        Wake();
+      });
+}
+
+void TRunEngine::FinishStartingSink(TSlot& slot) {
+  slot.Starting.reset();
+  slot.Started = false;
+  if (slot.StartFailure) {
+    NoteEnded(slot, *slot.StartFailure);
+    slot.StartFailure.reset();
     return;
   }
-  if (paused_ && sink.Busy.load()) sink.Pause();
+  // A stop or pause asked for while it started reaches it now.
+  TMP3Out& sink = *slot.Sink;
+  if (stopping_)
+    sink.Stop();
+  else if (paused_ && sink.Busy.load())
+    sink.Pause();
 }
 
 void TRunEngine::NoteEnded(TSlot& slot, std::optional<TRunFailure> failure) {
@@ -327,10 +401,16 @@ void TRunEngine::NoteEnded(TSlot& slot, std::optional<TRunFailure> failure) {
 }
 
 void TRunEngine::HandleEnded() {
+  // A sink may end before its start has been handed over: its end waits for that.
+  std::deque<TEnded> later;
   while (!ended_.empty()) {
     const TEnded ended = std::move(ended_.front());
     ended_.pop_front();
     TSlot& slot = *ended.Slot;
+    if (slot.Starting && slot.Task == ended.Task) {
+      later.push_back(ended);
+      continue;
+    }
     if (slot.Task != ended.Task || ended.Task < 0 || slot.Judging) continue;
     if (ended.Failure) {
       TaskFailed(slot, *ended.Failure);
@@ -345,6 +425,7 @@ void TRunEngine::HandleEnded() {
       BeginJudging(slot);
     }
   }
+  for (TEnded& ended : later) ended_.push_back(std::move(ended));
 }
 
 void TRunEngine::BeginJudging(TSlot& slot) {
@@ -385,10 +466,8 @@ void TRunEngine::BeginJudging(TSlot& slot) {
         slot.PublishError = error;
       },
       [this, &slot] {
-        HandOver([this, &slot] {
-          slot.Judged = true;
-          Wake();
-        });
+        slot.Judged = true;
+        Wake();
       });
 }
 
@@ -480,13 +559,16 @@ void TRunEngine::EndTask(TSlot& slot, TTaskResult result) {
   if (OnTaskEnded) OnTaskEnded(slot.Index, outcomes_.back());
 }
 
+// A sink still starting is left alone: it is told once its start has been handed over.
 void TRunEngine::Pause() {
-  for (const auto& slot : slots_) slot->Sink->Pause();
+  for (const auto& slot : slots_)
+    if (!slot->Starting) slot->Sink->Pause();
   paused_ = true;
 }
 
 void TRunEngine::Resume() {
-  for (const auto& slot : slots_) slot->Sink->Resume();
+  for (const auto& slot : slots_)
+    if (!slot->Starting) slot->Sink->Resume();
   paused_ = false;
 }
 
@@ -494,11 +576,20 @@ void TRunEngine::Stop() {
   if (!running_) return;
   // A paused sink would hold the stop for ever.
   if (paused_) Resume();
-  for (const auto& slot : slots_) {
-    slot->Sink->Stop();
-    if (slot->Opening) slot->Opening->GiveUp();
-  }
   stopping_ = true;
+  // The outputs' comparing and the openings may wait on a dead network share: their threads go on
+  // alone, and a stopped task ends without them.
+  if (comparing_) comparing_->Abandon();
+  comparing_.reset();
+  for (const auto& slot : slots_) {
+    if (!slot->Starting) slot->Sink->Stop();
+    if (slot->Opening && !slot->Opened) {
+      slot->Opening->Abandon();
+      slot->Opening.reset();
+      slot->OpenStopped = true;
+    }
+  }
+  Wake();
 }
 
 int32_t TRunEngine::Count(TOutcome outcome) const {
@@ -509,7 +600,7 @@ int32_t TRunEngine::Count(TOutcome outcome) const {
 std::vector<TMP3Out*> TRunEngine::RunningSinks() const {
   std::vector<TMP3Out*> sinks;
   for (const auto& slot : slots_)
-    if (slot->Task >= 0 && slot->Input) sinks.push_back(slot->Sink.get());
+    if (slot->Task >= 0 && slot->Input && !slot->Starting) sinks.push_back(slot->Sink.get());
   return sinks;
 }
 
@@ -528,7 +619,9 @@ TRunSnapshot TRunEngine::Snapshot() const {
   snapshot.DoneHns = doneHns_;
   snapshot.ConvertedHns = convertedHns_;
   for (const auto& slot : slots_) {
-    const TAudioFileReader* reader = slot->Task >= 0 && slot->Input ? slot->Input->Reader() : nullptr;
+    // A starting sink's input is still being read from by its start.
+    const TAudioFileReader* reader =
+        slot->Task >= 0 && slot->Input && !slot->Starting ? slot->Input->Reader() : nullptr;
     if (!reader) continue;
     TRunningTask running;
     running.Slot = slot->Index;

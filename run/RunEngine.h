@@ -3,8 +3,9 @@
 // tolvane-convert. Given the tasks, a core budget and how many tasks run at once, it opens each input
 // off the driving thread (a stop cuts the open short), lets one task at a time write an output file,
 // lends the cores the running tasks leave free to segment encoding, judges each finished MP3 off the
-// driving thread, and records one outcome per task. Everything it tells (events, snapshot) happens
-// on the thread that made it, from Poll.
+// driving thread, and records one outcome per task. The outputs are compared and each MP3 is created
+// off the driving thread too: nothing there waits on the file system. Everything it tells (events,
+// snapshot) happens on the thread that made it, from Poll.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -17,10 +18,12 @@
 
 #include "core/Settings.h"
 #include "core/TaskList.h"
+#include "run/OutputIdentity.h"
 #include "run/RunMessages.h"
 #include "run/RunOutcome.h"
 
 class MainThreadCallQueue;
+class TBackgroundStep;
 class TCoreBudget;
 class TDX9In;
 class TMP3Out;
@@ -86,6 +89,11 @@ class TRunEngine {
   // How an input is opened on its opening thread: its OpenSource. Replaceable so that a test can
   // hold an opening for as long as it needs.
   std::function<void(TDX9In&)> OpenInput;
+  // How the outputs are told apart at Start, off the driving thread: OutputKeyOf. And how a sink
+  // starts (creates its MP3 and begins reading), off the driving thread: its Start. Replaceable so
+  // that a test can hold them as a dead network share would.
+  std::function<TOutputKey(const std::string&)> OutputKey;
+  std::function<void(TMP3Out&)> StartSink;
   // Events, on the driving thread from Poll: a task took a slot; a task ended, whatever way.
   std::function<void(int32_t slot, int32_t task)> OnTaskStarted;
   std::function<void(int32_t slot, const TTaskResult& result)> OnTaskEnded;
@@ -98,7 +106,8 @@ class TRunEngine {
   int32_t SlotCount() const { return int32_t(slots_.size()); }
   TMP3Out& Sink(int32_t slot) const;
 
-  // Starts a run over tasks in their order; the outputs are compared now, as the files stand.
+  // Starts a run over tasks in their order and returns at once; the outputs are compared on a thread
+  // of their own, as the files stand now, and the tasks start once they have been.
   void Start(std::vector<TEngineTask> tasks, const TEngineSetup& setup);
   // Serves the sinks' and threads' hand-overs (waiting up to waitMs for one), ends and starts tasks
   // and tells of it. False once the run has ended.
@@ -106,7 +115,8 @@ class TRunEngine {
   // Halts every running sink after its current step; a task that starts meanwhile starts halted.
   void Pause();
   void Resume();
-  // Stops every running task, cuts the openings short and starts no other.
+  // Stops every running task and starts no other. An input still opening is left to its thread (its
+  // task ends as stopped at once), as is the comparing of the outputs.
   void Stop();
   // While held, no further task starts (the running ones go on).
   void HoldStarts(bool hold) { holdStarts_ = hold; }
@@ -135,11 +145,13 @@ class TRunEngine {
     bool Stopped = false;
   };
 
+  void FinishComparing();
   void StartTasks();
   void BeginTask(TSlot& slot);
   void BeginOpening(TSlot& slot);
   void FinishOpening(TSlot& slot);
-  void StartSink(TSlot& slot);
+  void BeginStartingSink(TSlot& slot);
+  void FinishStartingSink(TSlot& slot);
   void NoteEnded(TSlot& slot, std::optional<TRunFailure> failure);
   void HandleEnded();
   void BeginJudging(TSlot& slot);
@@ -150,7 +162,6 @@ class TRunEngine {
   void EndTask(TSlot& slot, TTaskResult result);
   // A task that ends before it takes a slot's work: refused, skipped or stopped.
   TTaskResult ResultOf(int32_t task, TOutcome outcome, TReason reason, std::string message) const;
-  void HandOver(const std::function<void()>& fn);
   void Wake();
   bool Idle() const;
   void AttachSink(TSlot& slot);
@@ -159,6 +170,10 @@ class TRunEngine {
   TEngineSetup setup_;
   std::vector<std::unique_ptr<TSlot>> slots_;
   std::unique_ptr<TRunSchedule> schedule_;
+  // The outputs' keys, looked up on a thread of their own at Start.
+  std::unique_ptr<TBackgroundStep> comparing_;
+  std::vector<TOutputKey> keys_;
+  bool compared_ = false;
   std::deque<TEnded> ended_;
   std::vector<TTaskResult> outcomes_;
   TMP3BitRate lastBitRate_{};  // of the task started last: a bitrate outside the table keeps it

@@ -4,19 +4,32 @@
 #include <map>
 #include <tuple>
 
-TRunSchedule::TRunSchedule(const std::vector<TRunTask>& tasks, int32_t slots, int32_t cores)
+TRunSchedule::TRunSchedule(const std::vector<TRunTask>& tasks, int32_t slots, int32_t cores, bool compareNow)
     : slotTask_(size_t(std::max(1, slots)), -1), cores_(cores) {
+  tasks_.reserve(tasks.size());
+  for (const TRunTask& task : tasks) {
+    TTask entry;
+    entry.TaskIndex = task.TaskIndex;
+    tasks_.push_back(std::move(entry));
+  }
+  UpdateWaiting();
+  if (!compareNow) return;
+  std::vector<TOutputKey> keys;
+  keys.reserve(tasks.size());
+  for (const TRunTask& task : tasks) keys.push_back(OutputKeyOf(task.OutputFile));
+  CompareOutputs(keys);
+}
+
+void TRunSchedule::CompareOutputs(const std::vector<TOutputKey>& keys) {
   // Outputs meet by folder and name, or by the file they already name. Within either group the tasks
   // run in turn, so a task need only wait for the one before it in each.
   using FolderName = std::tuple<bool, dev_t, ino_t, std::string>;
   std::map<FolderName, size_t> lastOfFolder;
   std::map<std::pair<dev_t, ino_t>, size_t> lastOfFile;
-  tasks_.reserve(tasks.size());
-  for (const TRunTask& task : tasks) {
-    const size_t at = tasks_.size();
-    const TOutputKey key = OutputKeyOf(task.OutputFile);
-    TTask entry;
-    entry.TaskIndex = task.TaskIndex;
+  for (size_t at = 0; at < tasks_.size() && at < keys.size(); ++at) {
+    const TOutputKey& key = keys[at];
+    TTask& entry = tasks_[at];
+    entry.Before.clear();
     const FolderName folder{key.FolderKnown, key.FolderKnown ? key.Device : 0,
                             key.FolderKnown ? key.Inode : 0, key.Rest};
     if (const auto last = lastOfFolder.find(folder); last != lastOfFolder.end())
@@ -28,9 +41,8 @@ TRunSchedule::TRunSchedule(const std::vector<TRunTask>& tasks, int32_t slots, in
         entry.Before.push_back(last->second);
       lastOfFile[file] = at;
     }
-    tasks_.push_back(std::move(entry));
   }
-  UpdateWaiting();
+  compared_ = true;
 }
 
 void TRunSchedule::UpdateWaiting() {
@@ -46,6 +58,7 @@ bool TRunSchedule::MayStart(const TTask& task) const {
 }
 
 std::optional<TRunSchedule::TStart> TRunSchedule::StartNext() {
+  if (!compared_) return std::nullopt;
   const auto freeSlot = std::find(slotTask_.begin(), slotTask_.end(), -1);
   if (freeSlot == slotTask_.end()) return std::nullopt;
   while (firstWaiting_ < tasks_.size() && tasks_[firstWaiting_].State != TState::Waiting) ++firstWaiting_;

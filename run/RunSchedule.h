@@ -18,9 +18,14 @@ struct TRunTask {
 
 class TRunSchedule {
  public:
-  // tasks in list order; their outputs are compared now, as the system resolves them. slots and cores
-  // below 1 count as 1.
-  TRunSchedule(const std::vector<TRunTask>& tasks, int32_t slots, int32_t cores);
+  // tasks in list order; slots and cores below 1 count as 1. With compareNow their outputs are compared
+  // now, as the system resolves them; else no task starts until CompareOutputs.
+  TRunSchedule(const std::vector<TRunTask>& tasks, int32_t slots, int32_t cores, bool compareNow = true);
+
+  // The outputs' keys, one for each task in list order (as OutputKeyOf gives them), all resolved before
+  // any task of the run started: a folder a task makes must not part two names of one file.
+  void CompareOutputs(const std::vector<TOutputKey>& keys);
+  bool OutputsCompared() const { return compared_; }
 
   struct TStart {
     int32_t Slot = -1;
@@ -57,6 +62,7 @@ class TRunSchedule {
   std::vector<TTask> tasks_;
   std::vector<int32_t> slotTask_;  // position in tasks_ of each slot's task; -1 when free
   size_t firstWaiting_ = 0;        // no task before it waits
+  bool compared_ = false;
   int32_t started_ = 0;
   TCoreBudget cores_;
 };

@@ -1,20 +1,19 @@
-// Pause, cancel and hiding during a real run, also while an input is still opening: what the window
-// does, what the sink does, and what is left on disk.
+// Pause, cancel and hiding during a real run, also while an input is still opening or the file system
+// holds the run's start: what the window does, what the sink does, and what is left on disk.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSystemTrayIcon>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <future>
-#include <thread>
 
 #include "audio/Snd_DX9.h"
 #include "audio/Snd_LAME.h"
 #include "probe/OpenedMedia.h"
+#include "run/BackgroundStep.h"
 #include "tests/convert/RunFixture.h"
+#include "tests/support/HeldCall.h"
 #include "tests/support/MediaReader.h"
 #include "ui/lang.h"
 
@@ -39,19 +38,6 @@ class PaintCounter : public QObject {
   }
 };
 
-// A read of the input that stalls (a dead network share) until the run is stopped, or a minute.
-std::atomic<bool> stopAsked{false}, readHeld{false};
-std::atomic<int> readsAfterStop{0};
-
-void StalledRead() {
-  if (stopAsked) {
-    ++readsAfterStop;
-    return;
-  }
-  readHeld = true;
-  for (int i = 0; i < 30000 && !stopAsked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-}
-
 // Cancel (true) or the window's close (false), answered "&Yes".
 class OpeningCut : public RunFixture, public ::testing::WithParamInterface<bool> {};
 
@@ -59,21 +45,18 @@ class OpeningCut : public RunFixture, public ::testing::WithParamInterface<bool>
 
 TEST_P(OpeningCut, StopsAnInputStillOpeningWithoutWaitingForIt) {
   const int task = AddTask(LongWav("slow.wav", 5));
-  stopAsked = readHeld = false;
-  readsAfterStop = 0;
-  OpenedMedia::readHookForTests = &StalledRead;
-  WhenReady held([] { return readHeld.load(); },
+  stalled_read::Reset();
+  OpenedMedia::readHookForTests = &stalled_read::Read;
+  WhenReady held([] { return stalled_read::readHeld.load(); },
                  [&] { GetParam() ? prg->cancelBtn->click() : (void)prg->close(); });
-  // Once the question is answered the run is stopping: the stalled read may go on, and finds it so.
-  WhenReady stopping(
-      [&] { return driver.Remaining() == 1 && QApplication::activeModalWidget() == prg.get(); },
-      [] { stopAsked = true; });
   driver.Answer(StrYes).Answer(StrNo);
   Run();
+  // The run has ended while the read stalled: it may go on now, and finds the open given up.
+  stalled_read::stopAsked = true;
+  EXPECT_TRUE(WaitForAbandonedSteps(std::chrono::minutes(1)));
   OpenedMedia::readHookForTests = nullptr;
 
-  EXPECT_TRUE(stopping.fired);
-  EXPECT_LE(readsAfterStop.load(), 1) << "the open went on reading after the stop";
+  EXPECT_LE(stalled_read::readsAfterStop.load(), 1) << "the open went on reading after the stop";
   EXPECT_EQ(driver.messages, QStringList({StrAskCancel, EndMessage(StrCanceled)}));
   ASSERT_EQ(prg->Outcomes().size(), 1u);
   EXPECT_EQ(prg->Outcomes()[0].Reason, TReason::Stopped);
@@ -82,24 +65,68 @@ TEST_P(OpeningCut, StopsAnInputStillOpeningWithoutWaitingForIt) {
 
 INSTANTIATE_TEST_SUITE_P(CancelAndClose, OpeningCut, ::testing::Bool());
 
+TEST_F(RunControl, WhileTheStartUpCheckAndTheMp3sCreationWaitTheWindowAnswersAndTheRunEndsRight) {
+  const int task = AddTask(LongWav("held.wav", 3));
+  HeldCall lookUp, creation;
+  prg->OutputKey = lookUp.Around(OutputKeyOf);
+  prg->StartSink = creation.Around([](TMP3Out& sink) { sink.Start(); });
+  // Each act runs from the window's event loop while the other thread is held, then lets it go.
+  bool answered = false;
+  WhenReady comparing([&] { return lookUp.Holding(); },
+                      [&] {
+                        answered = prg->isVisible();
+                        lookUp.Release();
+                      });
+  WhenReady creating([&] { return creation.Holding(); },
+                     [&] {
+                       answered = answered && !fs::exists(Tasks[task]->OutputFile);
+                       creation.Release();
+                     });
+  driver.Answer(StrNo);
+
+  Run();
+
+  EXPECT_TRUE(answered && creating.fired);
+  EXPECT_EQ(driver.messages, QStringList{EndMessage("All files have been converted successfully.")});
+  EXPECT_NEAR(SecondsOf(Tasks[task]->OutputFile), 3.0, 0.2);
+}
+
+// An open (false) or the outputs' comparing (true) hung for good, ignoring the stop.
+class HungAtStart : public RunFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(HungAtStart, CancelClosesTheWindowWithoutWaitingForIt) {
+  const int task = AddTask(LongWav("hung.wav", 2));
+  HeldCall hung;
+  if (GetParam())
+    prg->OutputKey = hung.Around(OutputKeyOf);
+  else
+    prg->OpenInput = hung.Around([](TDX9In& input) { input.OpenSource(); });
+  WhenReady held([&] { return hung.Holding(); }, [&] { prg->cancelBtn->click(); });
+  driver.Answer(StrYes).Answer(StrNo);
+
+  Run();
+
+  EXPECT_TRUE(hung.Holding()) << "the window waited for the hung call";
+  EXPECT_FALSE(prg->isVisible());
+  EXPECT_EQ(driver.messages, QStringList({StrAskCancel, EndMessage(StrCanceled)}));
+  prg.reset();  // the window goes first: what the hung call holds is freed on its own thread
+  hung.Release();
+  EXPECT_TRUE(WaitForAbandonedSteps(std::chrono::minutes(1)));
+  EXPECT_FALSE(fs::exists(Tasks[task]->OutputFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(OpenAndComparing, HungAtStart, ::testing::Bool());
+
 TEST_F(RunControl, WhileAnInputOpensTheWindowRedrawsAndAnswersAndACancelEndsTheTaskCleanly) {
   const int task = AddTask(LongWav("held.wav", 5));
-  // Every opening is held until the test lets it go (or a minute has passed: a window that does not
-  // answer then fails the test rather than hangs it).
-  std::promise<void> letGo;
-  const std::shared_future<void> gate = letGo.get_future().share();
-  std::atomic<bool> held{false};
-  prg->OpenInput = [&](TDX9In& input) {
-    held = true;
-    gate.wait_for(std::chrono::minutes(1));
-    held = false;
-    input.OpenSource();
-  };
+  // Every opening is held until the test lets it go.
+  HeldCall open;
+  prg->OpenInput = open.Around([](TDX9In& input) { input.OpenSource(); });
   PaintCounter counter;
   prg->installEventFilter(&counter);
   int paintsBefore = 0;
   bool answered = false;
-  WhenReady opening([&] { return held.load(); },
+  WhenReady opening([&] { return open.Holding(); },
                     [&] {
                       paintsBefore = counter.paints;
                       prg->update();
@@ -107,10 +134,10 @@ TEST_F(RunControl, WhileAnInputOpensTheWindowRedrawsAndAnswersAndACancelEndsTheT
   WhenReady redrawn([&] { return opening.fired && counter.paints > paintsBefore; },
                     [&] {
                       prg->pauseBtn->click();
-                      answered = held && prg->pauseBtn->text() == StrResume;
+                      answered = open.Holding() && prg->pauseBtn->text() == StrResume;
                       prg->cancelBtn->click();  // answered "&Yes"
-                      answered = answered && held && driver.messages == QStringList{StrAskCancel};
-                      letGo.set_value();
+                      answered = answered && open.Holding() && driver.messages == QStringList{StrAskCancel};
+                      open.Release();
                     });
   driver.Answer(StrYes).Answer(StrNo);
 
@@ -208,7 +235,8 @@ TEST_F(RunControl, APauseBetweenTwoTasksHoldsTheNextOne) {
   bool heldPaused = false;
   bool captionKept = false;
   WhenReady secondStarted(
-      [&] { return prg->fileLabel->text().startsWith("Current File(2/2)") && prg->MP3Out->Busy.load(); },
+      // Converting: its sink's start (off the window's thread) has been handed over.
+      [&] { return prg->fileLabel->text().startsWith("Current File(2/2)") && !prg->RunningSinks().empty(); },
       [&] {
         captionKept = prg->pauseBtn->text() == StrResume;
         heldPaused = prg->MP3Out->State() == TOutputState::Paused;

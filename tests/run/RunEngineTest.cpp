@@ -20,12 +20,14 @@
 #include "core/Settings.h"
 #include "probe/OpenedMedia.h"
 #include "probe/ProbeMedia.h"
+#include "run/BackgroundStep.h"
 #include "run/BatchPlan.h"
 #include "run/OutputIdentity.h"
 #include "run/RunEngine.h"
 #include "tests/audio/SegmentedRun.h"
 #include "tests/support/CutMusic.h"
 #include "tests/support/DamagedMedia.h"
+#include "tests/support/HeldCall.h"
 #include "tests/support/MediaReader.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -169,24 +171,26 @@ INSTANTIATE_TEST_SUITE_P(WindowAndCommandLine, Outcomes, ::testing::Bool());
 
 TEST_F(RunEngineTest, TasksOfOneOutputRunInTurnHoweverItIsNamed) {
   const std::string good = TestDataFile("ra144.rm");
-  // Two names of one existing file, and two spellings of one name where the folder folds case.
+  // Two names of one existing file, two spellings of one name where the folder folds case, and one
+  // name in a folder the first of its tasks makes.
   WriteWholeFile(Out("one.mp3"), "old");
   fs::create_hard_link(Out("one.mp3"), Out("two.mp3"));
   const auto folds = FolderFoldsCase;
   FolderFoldsCase = [](const std::string&) { return true; };
   std::vector<TEngineTask> tasks;
-  for (const char* output : {"same.mp3", "same.mp3", "one.mp3", "two.mp3", "Song.mp3", "song.mp3"})
+  for (const char* output :
+       {"same.mp3", "same.mp3", "one.mp3", "two.mp3", "Song.mp3", "song.mp3", "new/x.mp3", "new/x.mp3"})
     tasks.push_back(TaskOf(Copy(good, std::to_string(tasks.size()) + ".rm"), Out(output)));
   TEngineSetup setup;
-  setup.ParallelTasks = 6;
+  setup.ParallelTasks = 8;
   RunAll(tasks, setup);
   FolderFoldsCase = folds;
 
-  for (int first : {0, 2, 4}) {
+  for (int first : {0, 2, 4, 6}) {
     const std::string later = std::to_string(first + 1);
     EXPECT_LT(LogAt("-" + std::to_string(first)), LogAt("+" + later)) << "task " << later;
   }
-  EXPECT_EQ(engine.Count(TOutcome::Converted), 6);
+  EXPECT_EQ(engine.Count(TOutcome::Converted), 8);
   EXPECT_TRUE(DecodeMedia(Out("two.mp3")).ok);
 }
 
@@ -206,19 +210,6 @@ TEST_F(RunEngineTest, TwoNamesOfOneInputAreTwoTasks) {
   EXPECT_EQ(ReadWholeFile(Out("first.mp3")), ReadWholeFile(Out("second.mp3")));
 }
 
-std::atomic<bool> readHeld{false}, stopAsked{false};
-std::atomic<int> readsAfterStop{0};
-
-// A disk that gives nothing until the run is stopped.
-void StalledRead() {
-  if (stopAsked) {
-    ++readsAfterStop;
-    return;
-  }
-  readHeld = true;
-  while (!stopAsked) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-}
-
 TEST_F(RunEngineTest, AStopCutsASlowOpenShort) {
   WriteWholeFile(In("long.wav"), SilentWav(600));
   TEngineTask task = TaskOf(In("long.wav"), Out("long.mp3"));
@@ -232,19 +223,22 @@ TEST_F(RunEngineTest, AStopCutsASlowOpenShort) {
       throw;
     }
   };
-  OpenedMedia::readHookForTests = &StalledRead;
+  stalled_read::Reset();
+  OpenedMedia::readHookForTests = &stalled_read::Read;
   bool stopped = false;
   RunAll({task}, TEngineSetup{}, [&] {
-    if (stopped || !opening || !readHeld) return;
+    if (stopped || !opening || !stalled_read::readHeld) return;
     engine.Stop();
-    stopped = stopAsked = true;
+    stopped = stalled_read::stopAsked = true;
   });
+  // The stopped open ends on its own thread.
+  EXPECT_TRUE(WaitForAbandonedSteps(std::chrono::minutes(1)));
   OpenedMedia::readHookForTests = nullptr;
 
   EXPECT_TRUE(stopped);
   EXPECT_EQ(Outcome(0).Reason, TReason::Stopped);
   EXPECT_TRUE(cut) << "the open went on to its end";
-  EXPECT_LE(readsAfterStop.load(), 1) << "the open went on reading after the stop";
+  EXPECT_LE(stalled_read::readsAfterStop.load(), 1) << "the open went on reading after the stop";
   EXPECT_FALSE(fs::exists(Out("long.mp3")));
 }
 
