@@ -408,7 +408,8 @@ bool TMP3Out::StartSegments(TLameEncoder& first, int32_t outRate) {
   if (!MakePlan(first, plan, outRate) || !Cores->ClaimForSegments()) return false;
   TSegmentedEncoding::TSetup setup = SegmentSetup(plan);
   setup.ClaimedCore = true;
-  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), first.Release());
+  segments_ =
+      std::make_unique<TSegmentedEncoding>(std::move(setup), std::make_unique<TLameEncoder>(first.Release()));
   segmentedRun_.store(true, std::memory_order_release);
   return true;
 }
@@ -435,8 +436,7 @@ void TMP3Out::TakeOverInSegments() {
   TSegmentedEncoding::TSetup setup = SegmentSetup(plan);
   setup.ClaimedCore = true;
   setup.TakeOver = assembly_.TakeOver(pcmFrames_);
-  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), encoder_->Release());
-  encoder_.reset();
+  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), std::move(encoder_));
   segmentedRun_.store(true, std::memory_order_release);
 }
 
