@@ -98,9 +98,12 @@ int32_t PaddingPeriod(const TLameSettings& settings, int32_t frameSize, int32_t 
 // PCM resampled up from ownRate holds nothing above ownRate / 2 but the rounding noise of its 16-bit
 // samples, which the encoder would otherwise quantise band by band at a quarter more work: its band
 // ends there (as the encoder's own choice does when it picks the rate for such a source), unless its
-// own choice for the bitrate is lower. 0: the encoder's own choice.
+// own choice for the bitrate is lower. 0: the encoder's own choice. A rate below the slowest real
+// format's is a damaged header, not the audio's: the encoder keeps its own band then.
+constexpr int32_t SlowestRealRate = 8000;
 int LowpassFor(const TLameSettings& settings, int32_t ownRate) {
-  if (ownRate <= 0 || ownRate >= settings.InRate || !Lame.lame_set_lowpassfreq || !Lame.lame_get_lowpassfreq)
+  if (ownRate < SlowestRealRate || ownRate >= settings.InRate || !Lame.lame_set_lowpassfreq ||
+      !Lame.lame_get_lowpassfreq)
     return 0;
   const TLameHandle probe = MakeLameEncoder(settings);
   const int own = Lame.lame_get_lowpassfreq(probe.get());
