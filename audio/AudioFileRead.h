@@ -37,6 +37,8 @@ class TAudioFileReader {
   // Channels and bits describe the PCM after widening to 16-bit stereo, not ReadBlock's bytes; a mono
   // output asked for is one channel.
   const TWaveFormatEx& StreamFormat() const { return streamFormat_; }
+  // The rate the stream decodes to, whatever was asked for.
+  int SourceRate() const { return sourceRate_; }
   const std::string& FileName() const { return fileName_; }
   int64_t StreamDuration() const { return streamDuration_; }  // 100-ns units, 0 when unknown
   // End time (100-ns units) of the last block read; safe to read from another thread.

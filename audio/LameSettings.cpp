@@ -32,6 +32,7 @@ void ConfigureLame(lame_global_flags* gf, const TLameSettings& s) {
     check(Lame.lame_set_brate(gf, s.Kbps));
     check(Lame.lame_set_quality(gf, s.Quality));
   }
+  if (s.LowpassHz > 0 && Lame.lame_set_lowpassfreq) check(Lame.lame_set_lowpassfreq(gf, s.LowpassHz));
   if (refused == 0) check(Lame.lame_init_params(gf));
   if (refused < 0) {
     const std::string bitrate = s.Vbr ? "variable bitrate " + std::to_string(s.VbrMinKbps) + "-" +

@@ -27,6 +27,7 @@ struct TLameSettings {
   int VbrMaxKbps = 192;
   int Kbps = 128;
   int Quality = 5;
+  int LowpassHz = 0;  // 0: the encoder's own choice for the bitrate
 };
 
 // Configures encoder and runs lame_init_params. A refused setting raises ESndException naming the file,

@@ -5,9 +5,8 @@
 
 #include "audio/Mp3FrameHeader.h"
 #include "audio/SndError.h"
-#include "audio/lame.h"
 
-TSegmentEncoder::TSegmentEncoder(TLameHandle encoder, const int16_t* pcm, int64_t frames,
+TSegmentEncoder::TSegmentEncoder(std::unique_ptr<TMp3Encoder> encoder, const int16_t* pcm, int64_t frames,
                                  int64_t warmUpFrames, int64_t keepFrames, int32_t chunkFrames,
                                  int64_t bufferSize, std::string fileName, int64_t framesBefore,
                                  std::vector<unsigned char> opening)
@@ -34,16 +33,14 @@ void TSegmentEncoder::Append(int count) {
 }
 
 void TSegmentEncoder::Encode(int64_t frames) {
-  auto* samples = const_cast<int16_t*>(pcm_ + pos_ * 2);
-  Append(Lame.lame_encode_buffer_interleaved(encoder_.get(), samples, int(frames), buffer_.data(),
-                                             int(buffer_.size())));
+  Append(encoder_->Encode(pcm_ + pos_ * 2, int32_t(frames), 2, buffer_.data(), int64_t(buffer_.size())));
   pos_ += frames;
 }
 
 void TSegmentEncoder::EndWarmUp() {
   // The warm-up's frames go out whole and the reservoir is empty: the next frame, the segment's first,
   // has main_data_begin 0. Nothing of the warm-up is kept.
-  const int count = Lame.lame_encode_flush_nogap(encoder_.get(), buffer_.data(), int(buffer_.size()));
+  const int count = encoder_->FlushNoGap(buffer_.data(), int64_t(buffer_.size()));
   if (count < 0) Fail("while writing", count);
   out_.clear();
   warming_ = false;
@@ -55,14 +52,12 @@ bool TSegmentEncoder::Step() {
   while (budget > 0 && pos_ < frames_) {
     if (warming_) {
       // Half a frame a call at most, so the count of encoded frames passes the warm-up one at a time.
-      const int32_t in = Lame.lame_get_in_samplerate(encoder_.get());
-      const int32_t out = Lame.lame_get_out_samplerate(encoder_.get());
       const int64_t half =
-          std::max<int64_t>(1, int64_t(Lame.lame_get_framesize(encoder_.get())) * in / out / 2);
+          std::max<int64_t>(1, int64_t(encoder_->FrameSize()) * encoder_->InRate() / encoder_->OutRate() / 2);
       const int64_t n = std::min({half, budget, frames_ - pos_});
       Encode(n);
       budget -= n;
-      if (Lame.lame_get_frameNum(encoder_.get()) >= warmUp_) EndWarmUp();
+      if (encoder_->FramesEncoded() >= warmUp_) EndWarmUp();
       continue;
     }
     const int64_t n = std::min({int64_t(chunk_), budget, frames_ - pos_});
@@ -90,20 +85,12 @@ bool TSegmentEncoder::EndHere() {
 }
 
 void TSegmentEncoder::TakeTagFrame() {
-  if (warmUp_ > 0 || !LameGetLametagFrame) return;
-  // The largest layer III frame is 1441 bytes; the encoder says when it needs more.
-  tagFrame_.assign(4096, 0);
-  size_t size = LameGetLametagFrame(encoder_.get(), tagFrame_.data(), tagFrame_.size());
-  if (size > tagFrame_.size()) {
-    tagFrame_.assign(size, 0);
-    size = LameGetLametagFrame(encoder_.get(), tagFrame_.data(), tagFrame_.size());
-  }
-  tagFrame_.resize(size <= tagFrame_.size() ? size : 0);
+  if (warmUp_ == 0) tagFrame_ = encoder_->TagFrame();
 }
 
 void TSegmentEncoder::FinishFlushed() {
-  Append(Lame.lame_encode_flush(encoder_.get(), buffer_.data(), int(buffer_.size())));
-  padding_ = Lame.lame_get_encoder_padding(encoder_.get());
+  Append(encoder_->Finish(buffer_.data(), int64_t(buffer_.size())));
+  padding_ = encoder_->EncoderPadding();
   TakeTagFrame();
   complete_ = true;
   encoder_.reset();
@@ -113,8 +100,8 @@ void TSegmentEncoder::FinishCut() {
   // Every frame up to the cut is encoded; emptying the reservoir writes them out whole. The frames past
   // the cut, and their data in the reservoir before it, are dropped: a frame's data lies only in the
   // frames before it, so the frames that stay are complete.
-  if (Lame.lame_get_frameNum(encoder_.get()) < warmUp_ + framesBefore_ + keep_) Fail("while writing", -1);
-  Append(Lame.lame_encode_flush_nogap(encoder_.get(), buffer_.data(), int(buffer_.size())));
+  if (encoder_->FramesEncoded() < warmUp_ + framesBefore_ + keep_) Fail("while writing", -1);
+  Append(encoder_->FlushNoGap(buffer_.data(), int64_t(buffer_.size())));
   TakeTagFrame();
   const int64_t frames = keep_ + (TagOpens() && !tagFrame_.empty() ? 1 : 0);
   const int64_t length = Mp3FramesLength(out_.data(), out_.size(), frames);

@@ -3,10 +3,11 @@
 // bit reservoir emptied where the segment's own frames begin (so its first frame takes nothing from
 // the frames before it), and the segment is cut after its last frame, or flushed when it ends the file.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "audio/LameSettings.h"
+#include "audio/Mp3Encoder.h"
 
 class TSegmentEncoder {
  public:
@@ -15,9 +16,9 @@ class TSegmentEncoder {
   // warmUpFrames 0: the first segment, which also carries the encoder's empty tag frame.
   // framesBefore > 0: the first segment taken over from an encoder whose first framesBefore frames
   // are in the file already; opening holds what it wrote of the frames after them (from a header on).
-  TSegmentEncoder(TLameHandle encoder, const int16_t* pcm, int64_t frames, int64_t warmUpFrames,
-                  int64_t keepFrames, int32_t chunkFrames, int64_t bufferSize, std::string fileName,
-                  int64_t framesBefore = 0, std::vector<unsigned char> opening = {});
+  TSegmentEncoder(std::unique_ptr<TMp3Encoder> encoder, const int16_t* pcm, int64_t frames,
+                  int64_t warmUpFrames, int64_t keepFrames, int32_t chunkFrames, int64_t bufferSize,
+                  std::string fileName, int64_t framesBefore = 0, std::vector<unsigned char> opening = {});
 
   // Encodes at most BlockFrames more sample frames, and finishes the segment after the last; true
   // once it is complete. Encoder failures raise ESndException.
@@ -51,7 +52,7 @@ class TSegmentEncoder {
   void FinishFlushed();
   void TakeTagFrame();
 
-  TLameHandle encoder_;
+  std::unique_ptr<TMp3Encoder> encoder_;
   const int16_t* pcm_;
   int64_t frames_;
   int64_t warmUp_;

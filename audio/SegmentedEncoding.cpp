@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "audio/LameEncoder.h"
 #include "audio/SegmentEncoder.h"
 #include "audio/SndError.h"
 
@@ -20,7 +21,7 @@ struct TSegmentedEncoding::TJob {
   TSegmentResult Result;
 };
 
-TSegmentedEncoding::TSegmentedEncoding(TSetup setup, TLameHandle first)
+TSegmentedEncoding::TSegmentedEncoding(TSetup setup, std::unique_ptr<TMp3Encoder> first)
     : setup_(std::move(setup)),
       first_(std::move(first)),
       signals_(*setup_.Signals),
@@ -139,7 +140,8 @@ void TSegmentedEncoding::AddPcm(const int16_t* samples, int64_t frames, int32_t 
 
 void TSegmentedEncoding::Queue(const std::shared_ptr<TJob>& job, bool last) {
   const TSegmentPlan& plan = setup_.Plan;
-  TLameHandle encoder = job->Index == 0 && first_ ? std::move(first_) : MakeLameEncoder(setup_.Settings);
+  std::unique_ptr<TMp3Encoder> encoder =
+      job->Index == 0 && first_ ? std::move(first_) : std::make_unique<TLameEncoder>(setup_.Settings);
   const int64_t frames = int64_t(job->Pcm.size() / 2);
   // A taken-over first segment keeps its frames from the first one not in the file yet.
   const int64_t before = job->Index == 0 ? setup_.TakeOver.Frames : 0;

@@ -17,6 +17,7 @@
 
 #include "audio/CoreBudget.h"
 #include "audio/LameSettings.h"
+#include "audio/Mp3Encoder.h"
 #include "audio/SegmentPlan.h"
 #include "audio/SegmentResult.h"
 
@@ -50,7 +51,7 @@ class TSegmentedEncoding {
   };
   // first: the run's first encoder instance, configured already, for the first segment; with a take-over
   // it has encoded TakeOver.Read samples already, and the plan's first segment ends after them.
-  TSegmentedEncoding(TSetup setup, TLameHandle first);
+  TSegmentedEncoding(TSetup setup, std::unique_ptr<TMp3Encoder> first);
   ~TSegmentedEncoding();  // abandons what is left and joins the helpers
   TSegmentedEncoding(const TSegmentedEncoding&) = delete;
   TSegmentedEncoding& operator=(const TSegmentedEncoding&) = delete;
@@ -90,7 +91,7 @@ class TSegmentedEncoding {
   bool TakeCore();  // a lent core for a helper: the claimed one, else one the budget has free
 
   TSetup setup_;
-  TLameHandle first_;
+  std::unique_ptr<TMp3Encoder> first_;
   TEncoderSignals& signals_;
   std::mutex& mutex_;                       // the signals' mutex: one lock for the jobs and the waits
   std::deque<std::shared_ptr<TJob>> jobs_;  // not yet taken, in file order

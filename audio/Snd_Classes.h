@@ -71,6 +71,9 @@ class TSndInput : public TComponent {
   // Asks for PCM at rate Hz (0: the source's own) with channels channels (0: the source's own) from
   // the next BeginRead on, to be converted once at the source; a source that cannot ignores it.
   virtual void RequestFormat(int32_t rate, int32_t channels) { (void)rate, (void)channels; }
+  // The rate the source itself was recorded at, before any conversion (0: unknown); its audio holds
+  // nothing above half of it.
+  virtual int32_t OwnSampleRate() { return 0; }
 
   // 64-bit: a source of more than 2^31 bytes (3 h 22 min of CD audio) must not overflow.
   std::atomic<int64_t> Position{0};  // bytes delivered by ReadData since BeginRead

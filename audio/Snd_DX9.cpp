@@ -51,6 +51,7 @@ void TDX9In::TakeFormat(const TAudioFileReader& reader) {
              ? std::numeric_limits<int64_t>::max()
              : seconds * bytesPerSecond;
   SampleRate = int32_t(f.nSamplesPerSec);
+  ownRate_ = reader.SourceRate();
   BitsPerSample = f.wBitsPerSample;
   Channels = f.nChannels;
   TotalSamples = av_rescale(reader.StreamDuration(), rate, 10000000);
@@ -88,6 +89,8 @@ void TDX9In::RequestFormat(int32_t rate, int32_t channels) {
   nextFrame_ = 0;
   readerUsed_ = false;
 }
+
+int32_t TDX9In::OwnSampleRate() { return ownRate_; }
 
 void TDX9In::CloseSource() {
   if (OpenCount.load() == 1) {

@@ -28,6 +28,7 @@ class TDX9In : public TSndFileIn {
   // From now on the PCM comes resampled to rate Hz (0: the file's own) and, with channels 1, mixed
   // down to one channel; sample frames (StartSample, EndSample, SeekSample) count at that rate.
   void RequestFormat(int32_t rate, int32_t channels) override;
+  int32_t OwnSampleRate() override;
 
   // The reader while the source is open, else null; the run reads its duration and position.
   TAudioFileReader* Reader() const { return readerView_.load(std::memory_order_acquire); }
@@ -49,4 +50,5 @@ class TDX9In : public TSndFileIn {
   int64_t holdsSeconds_ = 0;   // what the file states or can hold, for the message
   int32_t requestedRate_ = 0;  // asked for by the sink; 0 = the file's own
   int32_t requestedChannels_ = 0;
+  int32_t ownRate_ = 0;  // the file's own rate, as last opened
 };

@@ -96,6 +96,21 @@ int32_t PaddingPeriod(const TLameSettings& settings, int32_t frameSize, int32_t 
   return remainder == 0 ? 1 : int32_t(outRate / std::gcd(int64_t(outRate), remainder));
 }
 
+// PCM resampled up from ownRate holds nothing above ownRate / 2 but the rounding noise of its 16-bit
+// samples, which the encoder would otherwise quantise band by band at a quarter more work: its band
+// ends there (as the encoder's own choice does when it picks the rate for such a source), unless its
+// own choice for the bitrate is lower. 0: the encoder's own choice. A rate below the slowest real
+// format's is a damaged header, not the audio's: the encoder keeps its own band then.
+constexpr int32_t SlowestRealRate = 8000;
+int LowpassFor(const TLameSettings& settings, int32_t ownRate) {
+  if (ownRate < SlowestRealRate || ownRate >= settings.InRate || !Lame.lame_set_lowpassfreq ||
+      !Lame.lame_get_lowpassfreq)
+    return 0;
+  const TLameHandle probe = MakeLameEncoder(settings);
+  const int own = Lame.lame_get_lowpassfreq(probe.get());
+  return own > 0 && own <= ownRate / 2 ? 0 : ownRate / 2;
+}
+
 }  // namespace
 
 int32_t MP3BitRateKbps(TMP3BitRate rate) {
@@ -273,6 +288,7 @@ void TMP3Out::PrepareOutput() {
     const int32_t inRate = input->SamplesPerSecond();
     inRate_ = inRate;
     ConfigureSettings(inRate);
+    settings_.LowpassHz = LowpassFor(settings_, input->OwnSampleRate());
     auto encoder = std::make_unique<TLameEncoder>(settings_);
     const int32_t outRate = encoder->OutRate();
     // Mono blocks carry the most samples a channel: InBlockSize / 2.
@@ -410,7 +426,8 @@ bool TMP3Out::StartSegments(TLameEncoder& first, int32_t outRate) {
   if (!MakePlan(first, plan, outRate) || !Cores->ClaimForSegments()) return false;
   TSegmentedEncoding::TSetup setup = SegmentSetup(plan);
   setup.ClaimedCore = true;
-  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), first.Release());
+  segments_ =
+      std::make_unique<TSegmentedEncoding>(std::move(setup), std::make_unique<TLameEncoder>(first.Release()));
   segmentedRun_.store(true, std::memory_order_release);
   return true;
 }
@@ -437,8 +454,7 @@ void TMP3Out::TakeOverInSegments() {
   TSegmentedEncoding::TSetup setup = SegmentSetup(plan);
   setup.ClaimedCore = true;
   setup.TakeOver = assembly_.TakeOver(pcmFrames_);
-  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), encoder_->Release());
-  encoder_.reset();
+  segments_ = std::make_unique<TSegmentedEncoding>(std::move(setup), std::move(encoder_));
   segmentedRun_.store(true, std::memory_order_release);
 }
 

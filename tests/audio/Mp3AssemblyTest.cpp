@@ -9,6 +9,7 @@
 
 #include "FrameworkTestSources.h"
 #include "SegmentedRun.h"
+#include "audio/LameEncoder.h"
 #include "audio/Mp3Assembly.h"
 #include "audio/SegmentedEncoding.h"
 #include "audio/lame.h"
@@ -59,7 +60,7 @@ class Mp3Assembly : public ::testing::Test {
     setup.BufferSize = 12320;
     setup.Signals = &encoderSignals;
     if (tweak) tweak(setup);
-    TSegmentedEncoding encoding(setup, MakeLameEncoder(setup.Settings));
+    TSegmentedEncoding encoding(setup, std::make_unique<TLameEncoder>(setup.Settings));
     TSegmentResult segment;
     for (int64_t read = 0, frames = int64_t(pcm.size() / 2); !encoding.Finished();) {
       while (encoding.TakeNext(segment)) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -71,6 +72,10 @@ TEST_P(ResampledTone, KeepsItsPitchAndExactLength) {
     const TagCheck tag = CheckLameTag(ReadWholeFile(mp3));
     EXPECT_EQ(tag.frames, tag.fileFrames);
     EXPECT_TRUE(tag.musicCrcRight && tag.tagCrcRight);
+    // The band ends at the source's own half rate (what an upsampled source holds), else the
+    // encoder's own choice for the bitrate.
+    EXPECT_LE(tag.lowpassHz, c.rate / 2 + 50);
+    EXPECT_GE(tag.lowpassHz, std::min(c.rate / 2, 17000) - 50);
   }
 }
 

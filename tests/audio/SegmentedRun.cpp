@@ -102,6 +102,7 @@ TagCheck CheckLameTag(const std::string& text) {
   check.frames = BigEndian(bytes + xing + 8, 4);
   check.bytes = BigEndian(bytes + xing + 12, 4);
   check.delay = int(BigEndian(lame + 21, 3) >> 12);
+  check.lowpassHz = lame[10] * 100;
   check.tagCrcRight =
       BigEndian(lame + 34, 2) == Crc16(bytes + tag.offset, size_t(lame + 34 - bytes) - tag.offset);
   const size_t music = layout.frames[1].offset, end = layout.frames.back().offset + layout.frames.back().size;

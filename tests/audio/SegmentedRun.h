@@ -39,6 +39,7 @@ std::string FfmpegErrors(const std::string& path);
 struct TagCheck {
   int64_t frames = -1, bytes = -1;  // in the tag
   int delay = -1;
+  int lowpassHz = -1;
   bool musicCrcRight = false, tagCrcRight = false;
   int64_t fileFrames = 0, fileBytes = 0;  // counted: audio frames, audio and tag frame bytes
 };
