@@ -169,7 +169,13 @@ class RealMediaLayout {
  private:
   bool ReadHeaderChunks(const BoundedFile& file, uint64_t& firstData);
   void ReadDataChain(const BoundedFile& file, uint64_t firstData);
-  void WalkPackets(const BoundedFile& file, const std::function<bool()>& stop);
+  void IndexNumbers();
+  // Walks the packets into the streams' counts; returns the numbers that many packets carry but no
+  // header declares.
+  std::vector<uint16_t> WalkPackets(const BoundedFile& file, const std::function<bool()>& stop);
+  // Gives a damaged stream header the number its packets carry; true when one was changed.
+  bool Renumber(const std::vector<uint16_t>& orphans);
+  std::vector<uint16_t> Numbers() const;
   std::vector<std::size_t> Decodable() const;
   uint32_t Reach() const;  // the furthest any decodable stream's packets reach
   bool Whole(std::size_t stream, uint32_t reach) const;
