@@ -6,13 +6,16 @@
 # over 1.1 times the sample's length), unwarned short (exit 0, an MP3 under 90 % of the sample's
 # length), and the good ones: clean success (within 2 % of the sample's length), warned (exit 3),
 # refused (exit 1), other success.
-# Usage: bench/damage.sh [EVERY]   converts every EVERY-th variant (default 1: all of them);
+# Usage: bench/damage.sh [EVERY]   converts every EVERY-th variant (default 1: all of them), those
+# whose number (from 1) leaves OFFSET over a multiple of EVERY (default 0: the EVERY-th, the 2 EVERY-th, ...),
+# so that runs with other offsets take the others;
 # BUILD_DIR selects the build (default build-asan: Debug with -DTOLVANE_SANITIZE=address,undefined),
 # SAMPLES_DIR the samples, LIMIT the seconds a variant may take (default 600). Runs at nice 19.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
 every="${1:-1}"
+offset="${OFFSET:-0}"
 build="${BUILD_DIR:-build-asan}"
 limit="${LIMIT:-600}"
 samples=$(samples_dir "${SAMPLES_DIR:-}")
@@ -36,7 +39,7 @@ printf 'class\tvariant\tprobe_s\texit\tmp3_s\n' >"$work/results.tsv"
 n=0
 for variant in "$work"/variants/*.ra; do
   n=$((n + 1))
-  [ $((n % every)) -eq 0 ] || continue
+  [ $((n % every)) -eq "$offset" ] || continue
   name=$(basename "$variant" .ra)
   full=${length[${name%%--*}]}
   start=$(date +%s.%N)
