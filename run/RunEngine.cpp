@@ -363,6 +363,7 @@ void TRunEngine::BeginJudging(TSlot& slot) {
         const std::string written = setup_.ViaPartFile ? slot.Part.Path() : slot.Output;
         slot.Notice =
             JudgeFinishedTask(input, slot.Record.Duration, slot.Record.SourceFile, written, created);
+        if (!slot.Notice) slot.Notice = JudgeStreamTaken(input, slot.Record.SourceFile);
         slot.Delivered = DeliveredDuration(input);
         const TAudioFileReader* reader = input.Reader();
         slot.InputDuration = reader ? reader->StreamDuration() : 0;
@@ -415,8 +416,9 @@ void TRunEngine::FinishJudging(TSlot& slot) {
   }
   (void)source;
   tasks_[size_t(task)].Task.OutputFile = slot.Output;
-  TTaskResult result = slot.Notice ? ResultOf(task, TOutcome::Short, TReason::Cut, slot.Notice->Text)
-                                   : ResultOf(task, TOutcome::Converted, TReason::None, {});
+  TTaskResult result = slot.Notice
+                           ? ResultOf(task, slot.Notice->Outcome, slot.Notice->Reason, slot.Notice->Text)
+                           : ResultOf(task, TOutcome::Converted, TReason::None, {});
   result.Output = slot.Output;
   result.Seconds = double(slot.Delivered) / kHnsPerSecond;
   EndTask(slot, std::move(result));

@@ -21,7 +21,6 @@ extern "C" {
 #include "audio/AudioFileRead.h"
 #include "core/Settings.h"
 #include "core/TaskList.h"
-#include "probe/OpenedMedia.h"
 #include "tests/probe/MediaEditing.h"
 #include "tests/probe/ProbeRun.h"
 #include "tests/support/MultiRateMaker.h"
@@ -279,9 +278,8 @@ Conversion Convert(const std::string& path) {
   if (result.probe != 0) return result;
   result.shown = CurrentTask.Duration / 1e7;
   result.rate = CurrentTask.SourceSampleRate;
-  OpenedMedia media;
-  if (media.Open(path.c_str()) == 0) result.lowerForCut = media.TookLowerRateForCut();
   TAudioFileReader reader(path);
+  result.lowerForCut = reader.TookLowerRateForCut();
   std::vector<char> block(32768);
   uint64_t total = 0;
   while (const uint32_t got = reader.ReadBlock(block.data(), uint32_t(block.size()))) total += got;
