@@ -8,7 +8,7 @@
 # refused (exit 1), other success.
 # Usage: bench/damage.sh [EVERY]   converts every EVERY-th variant (default 1: all of them), those
 # whose number (from 1) leaves OFFSET over a multiple of EVERY (default 0: the EVERY-th, the 2 EVERY-th, ...),
-# so that runs with other offsets take the others;
+# so that runs with other offsets take the others, and of those only the numbers FROM to TO (default: all);
 # BUILD_DIR selects the build (default build-asan: Debug with -DTOLVANE_SANITIZE=address,undefined),
 # SAMPLES_DIR the samples, LIMIT the seconds a variant may take (default 600). Runs at nice 19.
 set -euo pipefail
@@ -39,7 +39,7 @@ printf 'class\tvariant\tprobe_s\texit\tmp3_s\n' >"$work/results.tsv"
 n=0
 for variant in "$work"/variants/*.ra; do
   n=$((n + 1))
-  [ $((n % every)) -eq "$offset" ] || continue
+  [ $((n % every)) -eq "$offset" ] && [ "$n" -ge "${FROM:-1}" ] && [ "$n" -le "${TO:-$n}" ] || continue
   name=$(basename "$variant" .ra)
   : >"$work/inspect.err"
   full=${length[${name%%--*}]}
