@@ -43,7 +43,7 @@ for variant in "$work"/variants/*.ra; do
   name=$(basename "$variant" .ra)
   : >"$work/inspect.err"
   full=${length[${name%%--*}]}
-  # A probe of 2 to 10 s is timed again, twice at most, and the shortest counts: on the shared machine
+  # A probe of 2 to 60 s is timed again, twice at most, and the shortest counts: on the shared machine
   # a process at nice 19 can wait seconds for a core before it reads a byte.
   probe=
   for attempt in 1 2 3; do
@@ -51,7 +51,7 @@ for variant in "$work"/variants/*.ra; do
     timeout "$limit" nice -n 19 "$inspect" "$variant" >"$work/inspect.txt" 2>>"$work/inspect.err" || true
     took=$(echo "$(date +%s.%N) - $start" | bc -l)
     if [ -z "$probe" ] || (($(echo "$took < $probe" | bc -l))); then probe=$took; fi
-    (($(echo "$probe > 2 && $took < 10" | bc -l))) || break
+    (($(echo "$probe > 2 && $took < 60" | bc -l))) || break
   done
   rm -f "$work/out.mp3"
   set +e
