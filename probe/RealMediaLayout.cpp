@@ -458,6 +458,7 @@ void RealMediaLayout::ReadDataChain(const BoundedFile& file, uint64_t at) {
     if (sized) {
       chunk.end = std::min<uint64_t>(chunk.end, at + size);
       declaredDataBytes_ += size;
+      truncated_ = truncated_ || at + size > file.Size();
     }
     // Only a DATA header beyond this one is followed, so the chain can neither loop nor point
     // backwards; a pointer to anything else is damage, and a DATA chunk right where this one ends
@@ -545,14 +546,25 @@ bool RealMediaLayout::NamesMultiRate(const BoundedFile& file) {
   return file.ReadAt(0, kHeaderSpan).find(kMultiRateMime) != std::string::npos;
 }
 
+namespace {
+
+// A physical stream whose header this FFmpeg could decode, whatever its packets.
+bool DecodableHeader(const RealMediaStream& stream) {
+  if (stream.mime != kMultiRateMime || !RealSampleRate(stream.sampleRate) || stream.channels == 0 ||
+      stream.channels > kMaxChannels) {
+    return false;
+  }
+  const AVCodecID codec = CodecOf(stream.fourcc);
+  return codec != AV_CODEC_ID_NONE && avcodec_find_decoder(codec) != nullptr;
+}
+
+}  // namespace
+
 std::vector<std::size_t> RealMediaLayout::Decodable() const {
   std::vector<std::size_t> result;
   for (std::size_t k = 0; k < streams_.size(); ++k) {
     const RealMediaStream& stream = streams_[k];
-    if (stream.mime != kMultiRateMime || stream.packets == 0 || !RealSampleRate(stream.sampleRate) ||
-        stream.channels == 0 || stream.channels > kMaxChannels) {
-      continue;
-    }
+    if (stream.packets == 0 || !DecodableHeader(stream)) continue;
     // The packets mark where the interleaving blocks start: a header whose block height disagrees
     // with them is damaged, and its stream would be put together into noise. The first and last
     // blocks may be short (a cut, a damaged packet), so a sixteenth either way is allowed.
@@ -562,8 +574,6 @@ std::vector<std::size_t> RealMediaLayout::Decodable() const {
         (packets * 16 > (starts + 1) * height * 17 || packets * 16 + 16 * height < starts * height * 15)) {
       continue;
     }
-    const AVCodecID codec = CodecOf(stream.fourcc);
-    if (codec == AV_CODEC_ID_NONE || !avcodec_find_decoder(codec)) continue;
     result.push_back(k);
   }
   // A lower bitrate has fewer packets, but never sixteen times fewer than the stream with the most.
@@ -592,8 +602,19 @@ bool RealMediaLayout::Whole(std::size_t stream, uint32_t reach) const {
 
 bool RealMediaLayout::BetterRateIsCut(std::size_t stream) const {
   const uint32_t reach = Reach();
-  for (const std::size_t k : Decodable()) {
-    if (streams_[k].avgBitrate > streams_[stream].avgBitrate && !Whole(k, reach)) return true;
+  const std::vector<std::size_t> decodable = Decodable();
+  const auto better = [&](std::size_t k) { return streams_[k].avgBitrate > streams_[stream].avgBitrate; };
+  for (const std::size_t k : decodable) {
+    if (better(k) && !Whole(k, reach)) return true;
+  }
+  // Some files hold one stream's packets after the other's: a download cut before a better stream's
+  // packets leaves it too few to decode, and it is cut all the same.
+  if (!truncated_) return false;
+  for (std::size_t k = 0; k < streams_.size(); ++k) {
+    if (better(k) && DecodableHeader(streams_[k]) &&
+        std::find(decodable.begin(), decodable.end(), k) == decodable.end()) {
+      return true;
+    }
   }
   return false;
 }

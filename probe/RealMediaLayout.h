@@ -132,7 +132,8 @@ class RealMediaLayout {
   std::vector<std::size_t> Candidates() const;
   // The stream's packets reach within a little of the furthest reaching stream's.
   bool Whole(std::size_t stream) const;
-  // A decodable stream of a better bitrate than this one ends well before the furthest reaching one.
+  // A decodable stream of a better bitrate than this one ends well before the furthest reaching one,
+  // or the file ends before its DATA does and such a stream was left too few packets to decode.
   bool BetterRateIsCut(std::size_t stream) const;
   // The stream header that owns a packet: the first one of its number whose shape it fits; -1: none.
   int Owner(RealMediaPacketWalker& walker, const RealMediaPacket& packet) const;
@@ -186,6 +187,7 @@ class RealMediaLayout {
   std::vector<int16_t> nextOfNumber_;
   std::vector<Patch> patches_;
   uint64_t declaredDataBytes_ = 0;  // the DATA chunks' sizes as stated
+  bool truncated_ = false;          // the file ends before a DATA chunk does (a partial download)
   std::vector<RealMediaDataChunk> data_;
   RealMediaContent content_;
   bool hasContent_ = false;

@@ -75,7 +75,8 @@ std::optional<TTaskNotice> JudgeFinishedTask(const TDX9In& input, int64_t stated
 
 std::string LowerRateNote(const std::string& source) {
   return "The file \"" + source +
-         "\" looks cut: its best-quality stream ends early, so its complete lower-rate stream was converted.";
+         "\" looks cut: its best-quality stream ends early, so its lower-rate stream, which holds more of "
+         "the audio, was converted.";
 }
 
 std::optional<TTaskNotice> JudgeStreamTaken(const TDX9In& input, const std::string& source) {

@@ -35,9 +35,9 @@ std::optional<TTaskNotice> JudgeFinishedTask(const TDX9In& input, int64_t stated
                                              const std::string& source, const std::string& output,
                                              const TFileIdentity& created);
 
-// "The file "…" looks cut: its best-quality stream ends early, so its complete lower-rate stream was
-// converted." A multi-rate file read from a lower-rate stream because its best one is cut converts
-// whole, at a lower quality than the file promises: the user is told so, not left to hear it.
+// "The file "…" looks cut: its best-quality stream ends early, so its lower-rate stream, which holds more
+// of the audio, was converted." A multi-rate file read from a lower-rate stream because its best one is
+// cut converts at a lower quality than the file promises: the user is told so, not left to hear it.
 std::string LowerRateNote(const std::string& source);
 
 // The notice of a task that converted whole from a lower-rate stream (outcome converted, reason

@@ -341,7 +341,7 @@ TEST(MultiRateDamaged, ARealFileKeepsWhatItHolds) {
       {"the CONT size 0xFFFFFFFF", Put(cook, cont + 4, 0xFFFFFFFF, 4), 44100, 208, false, false},
       {"a stream header's size", Put(cook, StreamHeader(cook, 0) + 4, 0x10000, 4), 44100, 208, false, false},
       {"cut at 80 %", cook.substr(0, cook.size() * 8 / 10), 22050, 208, false, true},
-      {"cut at 1 %", cook.substr(0, cook.size() / 100), 22050, 6.2, true, false},
+      {"cut at 1 %", cook.substr(0, cook.size() / 100), 22050, 6.2, true, true},
   };
   QTemporaryDir dir;
   const std::string path = dir.path().toStdString() + "/damaged.ra";

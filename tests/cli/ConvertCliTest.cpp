@@ -136,9 +136,11 @@ TEST_F(ConvertCli, ALowerRateTakenForACutBestStreamIsTold) {
   const QJsonObject line = result.Lines()[cut];
   EXPECT_EQ(line["outcome"].toString(), "converted");
   EXPECT_EQ(line["reason"].toString(), "lower-rate");
-  EXPECT_EQ(line["message"].toString().toStdString(), "The file \"" + cut +
-                                                          "\" looks cut: its best-quality stream ends early, "
-                                                          "so its complete lower-rate stream was converted.");
+  EXPECT_EQ(
+      line["message"].toString().toStdString(),
+      "The file \"" + cut +
+          "\" looks cut: its best-quality stream ends early, so its lower-rate stream, which holds more of "
+          "the audio, was converted.");
   EXPECT_NE(result.err.find(line["message"].toString().toStdString()), std::string::npos) << result.err;
   EXPECT_NEAR(DecodeMedia(Mp3Of(cut)).DecodedSeconds(), 208, 1.0);
 }
