@@ -74,6 +74,7 @@ void TAudioFileReader::OpenStreams(std::unique_ptr<OpenedMedia>& media, snd_ffmp
 
 void TAudioFileReader::Open() {
   OpenStreams(media_, decoder_, streamIndex_);
+  lowerRateForCut_ = media_->TookLowerRateForCut();
   const AVStream* stream = Format()->streams[streamIndex_];
   const int rate = decoder_->sample_rate > 0 ? decoder_->sample_rate : stream->codecpar->sample_rate;
   const int channels = decoder_->ch_layout.nb_channels > 0 ? decoder_->ch_layout.nb_channels

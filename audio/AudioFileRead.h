@@ -50,6 +50,9 @@ class TAudioFileReader {
   int64_t FileSize() const { return fileSize_; }
   int64_t StatedBitRate() const { return statedBitRate_; }
   AVCodecID CodecId() const { return codecId_; }
+  // A multi-rate file whose best-rate stream is cut (a partial download) is read from a complete
+  // lower-rate stream: whole, but of a lower quality than the file promises.
+  bool TookLowerRateForCut() const { return lowerRateForCut_; }
 
  private:
   void Open();
@@ -81,6 +84,7 @@ class TAudioFileReader {
   int64_t fileSize_ = 0;
   int64_t statedBitRate_ = 0;
   AVCodecID codecId_ = AV_CODEC_ID_NONE;
+  bool lowerRateForCut_ = false;
   // What the stream decodes to, and what was asked for (0: the stream's own).
   int sourceRate_ = 0;
   int sourceChannels_ = 0;

@@ -514,7 +514,11 @@ std::vector<TReportedFile> TprgFrm::ReportedFiles() const {
 
 int TprgFrm::ShowRunEnd() {
   const std::string question = StrAskOpenFolder;
-  const int notWhole = failedTasks_ + partialTasks_;
+  const std::vector<TTaskResult>& outcomes = engine_->Outcomes();
+  // A file converted whole from a lower-rate stream makes no clean run: the user is told of it.
+  const auto noted = std::count_if(outcomes.begin(), outcomes.end(),
+                                   [](const TTaskResult& r) { return r.Reason == TReason::LowerRate; });
+  const int notWhole = failedTasks_ + partialTasks_ + int(noted);
   if (notWhole > 0 && CheckedCount > 1) {
     // Without an output folder (each MP3 beside its input) the save dialog starts in the home folder.
     const QString folder = QString::fromStdString(DefaultSettings.OutputFileDir);
@@ -523,10 +527,11 @@ int TprgFrm::ShowRunEnd() {
   }
   // A clean run, and a run of one file, tell it as they always did: the file's own message first.
   if (notWhole > 0) {
-    for (const TTaskResult& result : engine_->Outcomes())
-      if (result.Outcome == TOutcome::Short || (result.Outcome == TOutcome::Failed &&
-                                                !result.Message.empty() && result.Reason != TReason::Stopped))
-        ShowMessageBox(result.Outcome == TOutcome::Short ? mkWarning : mkError, result.Message, StrHelp,
+    for (const TTaskResult& result : outcomes)
+      if (result.Outcome == TOutcome::Short || result.Reason == TReason::LowerRate ||
+          (result.Outcome == TOutcome::Failed && !result.Message.empty() &&
+           result.Reason != TReason::Stopped))
+        ShowMessageBox(result.Outcome == TOutcome::Failed ? mkError : mkWarning, result.Message, StrHelp,
                        StrOK);
   }
   const std::string text =

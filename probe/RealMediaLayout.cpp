@@ -35,6 +35,9 @@ constexpr std::size_t kJumpConfirmations = 8;
 // A stream ends "with the others" when it reaches within this of the furthest (2 s or 2 %).
 constexpr uint32_t kWholeSlackMs = 2000;
 constexpr uint32_t kWholeSlackPercent = 2;
+// Packets of a number no header declares before that number is taken for a damaged header's.
+constexpr uint64_t kOrphanPackets = 16;
+constexpr std::size_t kMaxOrphanNumbers = 8;  // more than this many is noise, not a renumbered header
 
 // RealAudio is encoded at one of the usual rates and with at most 5.1 channels; a header that says
 // otherwise is damaged, and its stream would decode to noise.
@@ -341,7 +344,55 @@ bool RealMediaLayout::Read(const BoundedFile& file, const std::function<bool()>&
   uint64_t firstData = 0;
   if (!ReadHeaderChunks(file, firstData)) return false;
   ReadDataChain(file, firstData);
-  if (IsMultiRate()) WalkPackets(file, stop);
+  if (!IsMultiRate()) return true;
+  const std::vector<RealMediaStream> unwalked = streams_;
+  const std::vector<uint16_t> orphans = WalkPackets(file, stop);
+  if (Renumber(orphans)) {
+    // Walked again with the repaired number, so that its packets are that stream's.
+    const std::vector<uint16_t> numbers = Numbers();
+    streams_ = unwalked;
+    for (std::size_t k = 0; k < streams_.size(); ++k) streams_[k].number = numbers[k];
+    IndexNumbers();
+    WalkPackets(file, stop);
+  }
+  return true;
+}
+
+std::vector<uint16_t> RealMediaLayout::Numbers() const {
+  std::vector<uint16_t> numbers;
+  for (const RealMediaStream& stream : streams_) numbers.push_back(stream.number);
+  return numbers;
+}
+
+bool RealMediaLayout::Renumber(const std::vector<uint16_t>& orphans) {
+  if (orphans.size() != 1) return false;
+  // The physical streams are numbered in the order of their headers: of the headers whose number
+  // another header also declares, or whose number no packet carries, the one that the orphaned
+  // number puts in that order is the damaged one; none or several, and nothing is changed.
+  const auto lost = [this](std::size_t k) {
+    return streams_[k].packets == 0 || StreamIndex(streams_[k].number) != static_cast<int>(k) ||
+           nextOfNumber_[k] >= 0;
+  };
+  const auto ordered = [this](const std::vector<uint16_t>& numbers) {
+    int last = -1;
+    for (std::size_t k = 0; k < streams_.size(); ++k) {
+      if (streams_[k].mime != kMultiRateMime) continue;
+      if (int{numbers[k]} <= last) return false;
+      last = numbers[k];
+    }
+    return true;
+  };
+  int found = -1;
+  for (std::size_t k = 0; k < streams_.size(); ++k) {
+    if (streams_[k].mime != kMultiRateMime || !lost(k)) continue;
+    std::vector<uint16_t> numbers = Numbers();
+    numbers[k] = orphans.front();
+    if (!ordered(numbers)) continue;
+    if (found >= 0) return false;
+    found = static_cast<int>(k);
+  }
+  if (found < 0) return false;
+  streams_[static_cast<std::size_t>(found)].number = orphans.front();
   return true;
 }
 
@@ -375,7 +426,13 @@ bool RealMediaLayout::ReadHeaderChunks(const BoundedFile& file, uint64_t& firstD
   }
   if (!walker.ReachedData()) return false;
   firstData = walker.DataOffset();
+  IndexNumbers();
+  return true;
+}
+
+void RealMediaLayout::IndexNumbers() {
   // Which header comes first for each number, and the next of the same number after each.
+  indexOf_.clear();
   nextOfNumber_.assign(streams_.size(), -1);
   for (std::size_t k = streams_.size(); k-- > 0;) {
     const uint16_t number = streams_[k].number;
@@ -387,7 +444,6 @@ bool RealMediaLayout::ReadHeaderChunks(const BoundedFile& file, uint64_t& firstD
       indexOf_.insert(it, {number, static_cast<int16_t>(k)});
     }
   }
-  return true;
 }
 
 void RealMediaLayout::ReadDataChain(const BoundedFile& file, uint64_t at) {
@@ -402,6 +458,7 @@ void RealMediaLayout::ReadDataChain(const BoundedFile& file, uint64_t at) {
     if (sized) {
       chunk.end = std::min<uint64_t>(chunk.end, at + size);
       declaredDataBytes_ += size;
+      truncated_ = truncated_ || at + size > file.Size();
     }
     // Only a DATA header beyond this one is followed, so the chain can neither loop nor point
     // backwards; a pointer to anything else is damage, and a DATA chunk right where this one ends
@@ -414,7 +471,8 @@ void RealMediaLayout::ReadDataChain(const BoundedFile& file, uint64_t at) {
   }
 }
 
-void RealMediaLayout::WalkPackets(const BoundedFile& file, const std::function<bool()>& stop) {
+std::vector<uint16_t> RealMediaLayout::WalkPackets(const BoundedFile& file,
+                                                   const std::function<bool()>& stop) {
   RealMediaPacketWalker walker(file, *this);
   if (stop) walker.StopWhen(&stop);
   const uint64_t jumpGap = std::max(kMinJumpGap, file.Size() / kJumpsPerStream);
@@ -423,9 +481,20 @@ void RealMediaLayout::WalkPackets(const BoundedFile& file, const std::function<b
     tracks[k].after = walker.Save();
     tracks[k].cursor = StreamCursor(streams_[k]);
   }
+  // The numbers no header declares, with their packet counts (a few of them).
+  std::vector<std::pair<uint16_t, uint64_t>> undeclared;
   RealMediaPacket packet;
   while (walker.Next(packet)) {
     const int index = Owner(walker, packet);
+    if (index < 0 && !Declares(packet.stream)) {
+      auto it = std::find_if(undeclared.begin(), undeclared.end(),
+                             [&packet](const auto& seen) { return seen.first == packet.stream; });
+      if (it != undeclared.end()) {
+        ++it->second;
+      } else if (undeclared.size() < kMaxOrphanNumbers) {
+        undeclared.push_back({packet.stream, 1});
+      }
+    }
     if (index < 0) continue;  // a stream no header declares, or a packet of a shape none takes
     RealMediaStream& stream = streams_[static_cast<std::size_t>(index)];
     StreamTrack& track = tracks[static_cast<std::size_t>(index)];
@@ -442,6 +511,14 @@ void RealMediaLayout::WalkPackets(const BoundedFile& file, const std::function<b
     JudgeTimestamp(track, stream, packet.timestamp);
   }
   for (std::size_t k = 0; k < streams_.size(); ++k) streams_[k].fillPackets += tracks[k].cursor.FillAtEnd();
+  // A number that many packets carry is a stream whose header's number was damaged; a few are damage
+  // of the packets' own.
+  uint64_t most = 0;
+  for (const RealMediaStream& stream : streams_) most = std::max(most, stream.packets);
+  std::vector<uint16_t> orphans;
+  for (const auto& seen : undeclared)
+    if (seen.second >= kOrphanPackets && seen.second * 16 >= most) orphans.push_back(seen.first);
+  return orphans;
 }
 
 int RealMediaLayout::StreamIndex(uint16_t number) const {
@@ -469,14 +546,25 @@ bool RealMediaLayout::NamesMultiRate(const BoundedFile& file) {
   return file.ReadAt(0, kHeaderSpan).find(kMultiRateMime) != std::string::npos;
 }
 
+namespace {
+
+// A physical stream whose header this FFmpeg could decode, whatever its packets.
+bool DecodableHeader(const RealMediaStream& stream) {
+  if (stream.mime != kMultiRateMime || !RealSampleRate(stream.sampleRate) || stream.channels == 0 ||
+      stream.channels > kMaxChannels) {
+    return false;
+  }
+  const AVCodecID codec = CodecOf(stream.fourcc);
+  return codec != AV_CODEC_ID_NONE && avcodec_find_decoder(codec) != nullptr;
+}
+
+}  // namespace
+
 std::vector<std::size_t> RealMediaLayout::Decodable() const {
   std::vector<std::size_t> result;
   for (std::size_t k = 0; k < streams_.size(); ++k) {
     const RealMediaStream& stream = streams_[k];
-    if (stream.mime != kMultiRateMime || stream.packets == 0 || !RealSampleRate(stream.sampleRate) ||
-        stream.channels == 0 || stream.channels > kMaxChannels) {
-      continue;
-    }
+    if (stream.packets == 0 || !DecodableHeader(stream)) continue;
     // The packets mark where the interleaving blocks start: a header whose block height disagrees
     // with them is damaged, and its stream would be put together into noise. The first and last
     // blocks may be short (a cut, a damaged packet), so a sixteenth either way is allowed.
@@ -486,8 +574,6 @@ std::vector<std::size_t> RealMediaLayout::Decodable() const {
         (packets * 16 > (starts + 1) * height * 17 || packets * 16 + 16 * height < starts * height * 15)) {
       continue;
     }
-    const AVCodecID codec = CodecOf(stream.fourcc);
-    if (codec == AV_CODEC_ID_NONE || !avcodec_find_decoder(codec)) continue;
     result.push_back(k);
   }
   // A lower bitrate has fewer packets, but never sixteen times fewer than the stream with the most.
@@ -516,8 +602,19 @@ bool RealMediaLayout::Whole(std::size_t stream, uint32_t reach) const {
 
 bool RealMediaLayout::BetterRateIsCut(std::size_t stream) const {
   const uint32_t reach = Reach();
-  for (const std::size_t k : Decodable()) {
-    if (streams_[k].avgBitrate > streams_[stream].avgBitrate && !Whole(k, reach)) return true;
+  const std::vector<std::size_t> decodable = Decodable();
+  const auto better = [&](std::size_t k) { return streams_[k].avgBitrate > streams_[stream].avgBitrate; };
+  for (const std::size_t k : decodable) {
+    if (better(k) && !Whole(k, reach)) return true;
+  }
+  // Some files hold one stream's packets after the other's: a download cut before a better stream's
+  // packets leaves it too few to decode, and it is cut all the same.
+  if (!truncated_) return false;
+  for (std::size_t k = 0; k < streams_.size(); ++k) {
+    if (better(k) && DecodableHeader(streams_[k]) &&
+        std::find(decodable.begin(), decodable.end(), k) == decodable.end()) {
+      return true;
+    }
   }
   return false;
 }

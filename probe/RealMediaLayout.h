@@ -132,7 +132,8 @@ class RealMediaLayout {
   std::vector<std::size_t> Candidates() const;
   // The stream's packets reach within a little of the furthest reaching stream's.
   bool Whole(std::size_t stream) const;
-  // A decodable stream of a better bitrate than this one ends well before the furthest reaching one.
+  // A decodable stream of a better bitrate than this one ends well before the furthest reaching one,
+  // or the file ends before its DATA does and such a stream was left too few packets to decode.
   bool BetterRateIsCut(std::size_t stream) const;
   // The stream header that owns a packet: the first one of its number whose shape it fits; -1: none.
   int Owner(RealMediaPacketWalker& walker, const RealMediaPacket& packet) const;
@@ -169,7 +170,13 @@ class RealMediaLayout {
  private:
   bool ReadHeaderChunks(const BoundedFile& file, uint64_t& firstData);
   void ReadDataChain(const BoundedFile& file, uint64_t firstData);
-  void WalkPackets(const BoundedFile& file, const std::function<bool()>& stop);
+  void IndexNumbers();
+  // Walks the packets into the streams' counts; returns the numbers that many packets carry but no
+  // header declares.
+  std::vector<uint16_t> WalkPackets(const BoundedFile& file, const std::function<bool()>& stop);
+  // Gives a damaged stream header the number its packets carry; true when one was changed.
+  bool Renumber(const std::vector<uint16_t>& orphans);
+  std::vector<uint16_t> Numbers() const;
   std::vector<std::size_t> Decodable() const;
   uint32_t Reach() const;  // the furthest any decodable stream's packets reach
   bool Whole(std::size_t stream, uint32_t reach) const;
@@ -180,6 +187,7 @@ class RealMediaLayout {
   std::vector<int16_t> nextOfNumber_;
   std::vector<Patch> patches_;
   uint64_t declaredDataBytes_ = 0;  // the DATA chunks' sizes as stated
+  bool truncated_ = false;          // the file ends before a DATA chunk does (a partial download)
   std::vector<RealMediaDataChunk> data_;
   RealMediaContent content_;
   bool hasContent_ = false;

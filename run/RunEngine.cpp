@@ -454,6 +454,7 @@ void TRunEngine::BeginJudging(TSlot& slot) {
         const std::string written = setup_.ViaPartFile ? slot.Part.Path() : slot.Output;
         slot.Notice =
             JudgeFinishedTask(input, slot.Record.Duration, slot.Record.SourceFile, written, created);
+        if (!slot.Notice) slot.Notice = JudgeStreamTaken(input, slot.Record.SourceFile);
         if (!setup_.ViaPartFile || (slot.Notice && !slot.Notice->Playable)) return;
         int error = slot.Part.Commit(slot.Output, replace);
         // The numbering rule goes on past a name that was taken while the file was converted.
@@ -501,8 +502,9 @@ void TRunEngine::FinishJudging(TSlot& slot) {
   }
   (void)source;
   tasks_[size_t(task)].Task.OutputFile = slot.Output;
-  TTaskResult result = slot.Notice ? ResultOf(task, TOutcome::Short, TReason::Cut, slot.Notice->Text)
-                                   : ResultOf(task, TOutcome::Converted, TReason::None, {});
+  TTaskResult result = slot.Notice
+                           ? ResultOf(task, slot.Notice->Outcome, slot.Notice->Reason, slot.Notice->Text)
+                           : ResultOf(task, TOutcome::Converted, TReason::None, {});
   result.Output = slot.Output;
   result.Seconds = double(slot.Delivered) / kHnsPerSecond;
   EndTask(slot, std::move(result));

@@ -48,6 +48,8 @@ const char* ReasonName(TReason reason) {
       return "stopped";
     case TReason::NoThread:
       return "no-thread";
+    case TReason::LowerRate:
+      return "lower-rate";
     case TReason::Encoder:
       break;
   }

@@ -24,6 +24,7 @@ enum class TReason {
   Stopped,       // the run was stopped first
   NoThread,      // the system could not start a thread
   Encoder,       // the encoder refused the settings or failed
+  LowerRate,     // converted from a lower-rate stream: the best one is cut (outcome converted)
 };
 
 // "converted", "short", "skipped", "failed".

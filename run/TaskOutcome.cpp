@@ -72,3 +72,19 @@ std::optional<TTaskNotice> JudgeFinishedTask(const TDX9In& input, int64_t stated
                 " could be decoded, too little for a playable MP3 file.";
   return notice;
 }
+
+std::string LowerRateNote(const std::string& source) {
+  return "The file \"" + source +
+         "\" looks cut: its best-quality stream ends early, so its lower-rate stream, which holds more of "
+         "the audio, was converted.";
+}
+
+std::optional<TTaskNotice> JudgeStreamTaken(const TDX9In& input, const std::string& source) {
+  const TAudioFileReader* reader = input.Reader();
+  if (!reader || !reader->TookLowerRateForCut()) return std::nullopt;
+  TTaskNotice notice;
+  notice.Text = LowerRateNote(source);
+  notice.Outcome = TOutcome::Converted;
+  notice.Reason = TReason::LowerRate;
+  return notice;
+}

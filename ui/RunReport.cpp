@@ -34,12 +34,15 @@ QString RunReportList(const std::vector<TReportedFile>& files) {
     const char* heading;
   } groups[] = {{TFileOutcome::Failed, "Failed:"},
                 {TFileOutcome::ConvertedInPart, "Converted in part:"},
+                {TFileOutcome::Converted, "Converted with a note:"},
                 {TFileOutcome::Skipped, "Skipped:"}};
   QStringList lines;
   for (const auto& group : groups) {
     bool headed = false;
     for (const TReportedFile& file : files) {
-      if (file.Outcome != group.outcome) continue;
+      // A file converted whole is listed only with its note (a lower-rate stream taken, say).
+      if (file.Outcome != group.outcome || (file.Outcome == TFileOutcome::Converted && file.Message.empty()))
+        continue;
       if (!headed) lines << QLatin1String(group.heading);
       headed = true;
       lines << " " + Q(file.File);

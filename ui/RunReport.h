@@ -17,8 +17,9 @@ struct TReportedFile {
 
 // "12 files: 9 converted, 2 converted in part, 1 failed, 0 skipped."; a cancelled run says so first.
 QString RunReportHeadline(const std::vector<TReportedFile>& files, bool cancelled);
-// Every file not converted whole, grouped under its outcome (failed, converted in part, skipped) in the
-// run's order: its path on a line after a space, the message's lines under it, further indented.
+// Every file not converted whole, or converted with a note, grouped under its outcome (failed, converted
+// in part, converted with a note, skipped) in the run's order: its path on a line after a space, the
+// message's lines under it, further indented.
 QString RunReportList(const std::vector<TReportedFile>& files);
 // The end of a run: headline, list and question ("Would you like to open the output folder?") with
 // "&Yes" and "&No"; 1 for yes. suggestedFile: where the save dialog proposes to write the list.

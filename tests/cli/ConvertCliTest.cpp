@@ -109,6 +109,28 @@ TEST_F(ConvertCli, OutcomesAndExitStatuses) {
   }
 }
 
+// A partial download of a multi-rate file whose best stream is cut converts its complete lower-rate
+// stream, and says so: converted, reason lower-rate, the message on standard error, status 0.
+TEST_F(ConvertCli, ALowerRateTakenForACutBestStreamIsTold) {
+  TOLVANE_REQUIRE_SAMPLE(sample, "multirate-cook.ra");
+  const std::string whole = ReadWholeFile(sample);
+  const std::string cut = Write("cut.ra", whole.substr(0, whole.size() * 8 / 10));
+
+  const CliResult result = cli.Run({"--json", Q(cut)});
+
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const QJsonObject line = result.Lines()[cut];
+  EXPECT_EQ(line["outcome"].toString(), "converted");
+  EXPECT_EQ(line["reason"].toString(), "lower-rate");
+  EXPECT_EQ(
+      line["message"].toString().toStdString(),
+      "The file \"" + cut +
+          "\" looks cut: its best-quality stream ends early, so its lower-rate stream, which holds more of "
+          "the audio, was converted.");
+  EXPECT_NE(result.err.find(line["message"].toString().toStdString()), std::string::npos) << result.err;
+  EXPECT_NEAR(DecodeMedia(Mp3Of(cut)).DecodedSeconds(), 208, 1.0);
+}
+
 // An MP3 of the planned name exists, and a killed run's temporary file lies beside it.
 TEST_F(ConvertCli, ExistingMp3sAreNumberedSkippedOrReplaced) {
   const std::vector<std::tuple<QStringList, QString, std::string>> rows = {

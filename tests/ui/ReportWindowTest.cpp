@@ -34,19 +34,22 @@ class ReportWindowTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ReportWindowTest, TheTextsCountEachOutcomeAndListTheFilesNotWholeWithTheirReasons) {
+TEST_F(ReportWindowTest, TheTextsCountEachOutcomeAndListTheFilesNotWholeOrNotedWithTheirReasons) {
   const std::vector<TReportedFile> files = {
       {"/m/a.rm", TFileOutcome::Converted, ""},
       {"/m/b.rm", TFileOutcome::ConvertedInPart, "Cut short."},
       {"/m/c.rm", TFileOutcome::Failed, "Cannot be opened.\n(Invalid data)"},
+      {"/m/d.rm", TFileOutcome::Converted, "Its lower rate."},
       {"/m/e.rm", TFileOutcome::Skipped, "Missing."}};
   EXPECT_EQ(RunReportHeadline(files, false),
-            "4 files: 1 converted, 1 converted in part, 1 failed, 1 skipped.");
+            "5 files: 2 converted, 1 converted in part, 1 failed, 1 skipped.");
   EXPECT_EQ(RunReportHeadline({files[2]}, true),
             "The conversion is canceled. 1 file: 0 converted, 0 converted in part, 1 failed, 0 skipped.");
-  EXPECT_EQ(RunReportList(files).toStdString(),
-            "Failed:\n /m/c.rm\n    Cannot be opened.\n    (Invalid data)\n"
-            "Converted in part:\n /m/b.rm\n    Cut short.\nSkipped:\n /m/e.rm\n    Missing.");
+  EXPECT_EQ(
+      RunReportList(files).toStdString(),
+      "Failed:\n /m/c.rm\n    Cannot be opened.\n    (Invalid data)\n"
+      "Converted in part:\n /m/b.rm\n    Cut short.\nConverted with a note:\n /m/d.rm\n    Its lower rate.\n"
+      "Skipped:\n /m/e.rm\n    Missing.");
   EXPECT_EQ(MissingInputsHeadline(2) + "\n" + MissingInputsList({"/m/x.rm", "/n/y.rm"}),
             "The system cannot open the device or file specified.\n"
             "These 2 checked input files cannot be found:\n /m/x.rm\n /n/y.rm");
