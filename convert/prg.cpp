@@ -214,6 +214,7 @@ void TprgFrm::RunConversion() {
   TEngineSetup setup;
   setup.ParallelTasks = cores;
   setup.Cores = cores;
+  setup.RecordSizes = false;  // the window shows no sizes
   engine_->OpenInput = OpenInput;
   engine_->OutputKey = OutputKey;
   engine_->StartSink = StartSink;

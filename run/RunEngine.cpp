@@ -547,8 +547,10 @@ TTaskResult TRunEngine::ResultOf(int32_t task, TOutcome outcome, TReason reason,
 }
 
 void TRunEngine::EndTask(TSlot& slot, TTaskResult result) {
-  result.InputBytes = SizeOfFile(result.Input);
-  result.OutputBytes = SizeOfFile(result.Output);
+  if (setup_.RecordSizes) {
+    result.InputBytes = SizeOfFile(result.Input);
+    result.OutputBytes = SizeOfFile(result.Output);
+  }
   result.WallSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - slot.StartedAt).count();
   const TEngineTask& task = tasks_[size_t(slot.Task)];

@@ -53,6 +53,9 @@ struct TEngineSetup {
   // With ViaPartFile, an MP3 put at a task's output meanwhile (and not to be replaced): true goes on
   // with the window's numbering past it, false leaves it and the task is skipped.
   bool NumberPastTaken = true;
+  // Each outcome's input and output bytes, read as its task ends. A face that shows no sizes leaves
+  // them out: that read could wait on a dead network share.
+  bool RecordSizes = true;
 };
 
 struct TRunningTask {
