@@ -478,7 +478,6 @@ void TRunEngine::FinishJudging(TSlot& slot) {
   doneHns_ += slot.InputDuration;
   convertedHns_ += slot.Delivered;
   const int32_t task = slot.Task;
-  const std::string& source = tasks_[size_t(task)].Task.SourceFile;
   if (slot.Notice && !slot.Notice->Playable) {
     // Too little for a playable MP3: the judging removed it.
     slot.Part.Remove();
@@ -500,7 +499,6 @@ void TRunEngine::FinishJudging(TSlot& slot) {
     }
     return;
   }
-  (void)source;
   tasks_[size_t(task)].Task.OutputFile = slot.Output;
   TTaskResult result = slot.Notice
                            ? ResultOf(task, slot.Notice->Outcome, slot.Notice->Reason, slot.Notice->Text)
