@@ -35,7 +35,9 @@ declare -A length=([multirate-cook]=208.0 [multirate-aac]=207.5)
 for sample in multirate-cook multirate-aac; do
   python3 bench/damage_variants.py "$samples/$sample.ra" "$work/variants" >/dev/null
 done
-printf 'class\tvariant\tprobe_s\texit\tmp3_s\n' >"$work/results.tsv"
+# Each outcome is written as it comes, so a run cut short keeps what it measured.
+results="${RESULTS:-damage-results.tsv}"
+printf 'class\tvariant\tprobe_s\texit\tmp3_s\n' >"$results"
 n=0
 for variant in "$work"/variants/*.ra; do
   n=$((n + 1))
@@ -81,11 +83,10 @@ for variant in "$work"/variants/*.ra; do
   else
     class=other-success
   fi
-  printf '%s\t%s\t%.2f\t%s\t%.1f\n' "$class" "$name" "$probe" "$code" "$mp3" >>"$work/results.tsv"
+  printf '%s\t%s\t%.2f\t%s\t%.1f\n' "$class" "$name" "$probe" "$code" "$mp3" >>"$results"
 done
-cp "$work/results.tsv" "${RESULTS:-damage-results.tsv}"
 printf '\n| Class | variants |\n|---|---|\n'
-tail -n +2 "$work/results.tsv" | cut -f1 | sort | uniq -c | awk '{printf "| %s | %d |\n", $2, $1}'
-bad=$(tail -n +2 "$work/results.tsv" | cut -f1 | grep -c -E '^(crash|hang|slow-open|false-success|runaway|unwarned-short)$' || true)
+tail -n +2 "$results" | cut -f1 | sort | uniq -c | awk '{printf "| %s | %d |\n", $2, $1}'
+bad=$(tail -n +2 "$results" | cut -f1 | grep -c -E '^(crash|hang|slow-open|false-success|runaway|unwarned-short)$' || true)
 echo "bad classes: $bad"
 [ "$bad" -eq 0 ]
