@@ -8,11 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
-runs="${1:-3}"
-build="${BUILD_DIR:-build}"
-sample="$(samples_dir)/firstrun.rm"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_start "$@"
 
 cmake --build "$build" --target tolvane-batch-bench >/dev/null
 bench="$build/bin/tolvane-batch-bench"

@@ -11,11 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
-runs="${1:-3}"
-build="${BUILD_DIR:-build}"
-sample="$(samples_dir)/firstrun.rm"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_start "$@"
 
 cmake --build "$build" --target tolvane-convert >/dev/null
 cli="$(pwd)/$build/bin/tolvane-convert"
@@ -29,14 +25,6 @@ for i in $(seq 1 40); do
     -metadata author="Tolvane bench" -f rm "$work/in/music$i.rm" 2>/dev/null
 done
 
-now() { date +%s.%N; }
-# CPU seconds (user + system) of the finished children of this shell; `times` runs in this shell, not
-# in a subshell, which has no children of its own.
-children_cpu() {
-  times > "$work/times"
-  tail -1 "$work/times" | tr 'ms' '  ' | awk '{print $1 * 60 + $2 + $3 * 60 + $4}'
-}
-
 run_tolvane() {
   rm -rf "$work/tolvane" && mkdir "$work/tolvane"
   "$cli" --jobs 2 --quiet -o "$work/tolvane" "$work/in"
@@ -49,25 +37,7 @@ run_ffmpeg() {
 }
 
 echo "uptime before: $(uptime)"
-: > "$work/walls-tolvane"
-: > "$work/walls-ffmpeg"
-for run in $(seq "$runs"); do
-  # Alternating, and the other one first every second round, so a busy moment hits both alike.
-  order="tolvane ffmpeg"
-  [ $((run % 2)) -eq 0 ] && order="ffmpeg tolvane"
-  for who in $order; do
-    load=$(cut -d' ' -f1 /proc/loadavg)
-    children_cpu > "$work/cpu0"
-    t0=$(now)
-    "run_$who" 2>"$work/errors-$who" || { echo "$who failed:"; cat "$work/errors-$who"; exit 1; }
-    t1=$(now)
-    children_cpu > "$work/cpu1"
-    wall=$(echo "$t1 - $t0" | bc -l)
-    echo "$wall" >> "$work/walls-$who"
-    printf 'run %d  %-8s wall %6.2f s, cpu %6.2f s, load before %s\n' "$run" "$who" "$wall" \
-      "$(echo "$(cat "$work/cpu1") - $(cat "$work/cpu0")" | bc -l)" "$load"
-  done
-done
+take_turns "tolvane ffmpeg" "ffmpeg tolvane" cpu
 echo "uptime after: $(uptime)"
 
 for who in tolvane ffmpeg; do

@@ -13,10 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
-runs="${1:-3}"
-build="${BUILD_DIR:-build}"
-sample="$(samples_dir)/firstrun.rm"
-work=$(mktemp -d)
+bench_start "$@"
 daemons="$work/daemons"
 trap 'tests/cluster/daemons.sh stop "$daemons" >/dev/null 2>&1; rm -rf "$work"' EXIT
 
@@ -49,7 +46,6 @@ recipe=$(awk '/<!-- recipe: parallel-shared -->/{on=1; next} /<!-- \/recipe -->/
 echo "$recipe"
 export archive="$work/archive" mp3="$work/mp3"
 
-now() { date +%s.%N; }
 run_tolvane() {
   rm -rf "$mp3" ~/tolvane-jobs.log && mkdir "$mp3"
   bash -c "$recipe"
@@ -64,21 +60,7 @@ run_ffmpeg() {
 }
 
 echo "uptime before: $(uptime)"
-: > "$work/walls-tolvane"
-: > "$work/walls-ffmpeg"
-for run in $(seq "$runs"); do
-  order="tolvane ffmpeg"
-  [ $((run % 2)) -eq 0 ] && order="ffmpeg tolvane"
-  for who in $order; do
-    load=$(cut -d' ' -f1 /proc/loadavg)
-    t0=$(now)
-    "run_$who" >"$work/errors-$who" 2>&1 || { echo "$who failed:"; tail "$work/errors-$who"; exit 1; }
-    t1=$(now)
-    wall=$(echo "$t1 - $t0" | bc -l)
-    echo "$wall" >> "$work/walls-$who"
-    printf 'run %d  %-8s wall %7.2f s, load before %s\n' "$run" "$who" "$wall" "$load"
-  done
-done
+take_turns "tolvane ffmpeg" "ffmpeg tolvane"
 echo "uptime after: $(uptime)"
 for dir in "$mp3" "$work/ffmpeg"; do
   count=$(find "$dir" -name '*.mp3' | wc -l)

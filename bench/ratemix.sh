@@ -15,11 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
-runs="${1:-3}"
-build="${BUILD_DIR:-build}"
-sample="$(samples_dir)/firstrun.rm"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_start "$@"
 
 cmake --build "$build" --target tolvane-convert >/dev/null
 cli="$(pwd)/$build/bin/tolvane-convert"
@@ -43,12 +39,6 @@ mkdir -p "$work/one"
 ffmpeg -hide_banner -loglevel error -nostdin -y -stream_loop 12 -i "$sample" -t "${MIX_SECONDS:-120}" \
   -ac 1 -ar 11025 -c:a aac -b:a 24k -metadata title="Voice" -f rm "$work/one/voice.ra" 2>/dev/null
 
-now() { date +%s.%N; }
-# CPU seconds (user + system) of the finished children of this shell; `times` runs in this shell.
-children_cpu() {
-  times >"$work/times"
-  tail -1 "$work/times" | tr 'ms' '  ' | awk '{print $1 * 60 + $2 + $3 * 60 + $4}'
-}
 ffmpeg_mp3() { # input, output
   ffmpeg -hide_banner -loglevel error -nostdin -y -i "$1" -c:a libmp3lame -b:a 192k -compression_level 2 \
     -ar 44100 -ac 2 -joint_stereo 1 "$2"
@@ -70,28 +60,7 @@ run_tolvane_one() {
 run_ffmpeg_one() { taskset -c 0 bash -c 'ffmpeg_mp3 "$0/one/voice.ra" "$0/ffmpeg1.mp3"' "$work"; }
 
 echo "uptime before: $(uptime)"
-for who in tolvane_mix ffmpeg_mix tolvane_one ffmpeg_one; do : >"$work/walls-$who"; done
-for run in $(seq "$runs"); do
-  # Alternating, and the other one first every second round, so a busy moment hits both alike.
-  order="tolvane_mix ffmpeg_mix tolvane_one ffmpeg_one"
-  [ $((run % 2)) -eq 0 ] && order="ffmpeg_mix tolvane_mix ffmpeg_one tolvane_one"
-  for who in $order; do
-    load=$(cut -d' ' -f1 /proc/loadavg)
-    children_cpu >"$work/cpu0"
-    t0=$(now)
-    "run_$who" 2>"$work/errors-$who" || {
-      echo "$who failed:"
-      cat "$work/errors-$who"
-      exit 1
-    }
-    t1=$(now)
-    children_cpu >"$work/cpu1"
-    wall=$(echo "$t1 - $t0" | bc -l)
-    echo "$wall" >>"$work/walls-$who"
-    printf 'run %d  %-12s wall %6.2f s, cpu %6.2f s, load before %s\n' "$run" "$who" "$wall" \
-      "$(echo "$(cat "$work/cpu1") - $(cat "$work/cpu0")" | bc -l)" "$load"
-  done
-done
+take_turns "tolvane_mix ffmpeg_mix tolvane_one ffmpeg_one" "ffmpeg_mix tolvane_mix ffmpeg_one tolvane_one" cpu
 echo "uptime after: $(uptime)"
 
 for who in tolvane ffmpeg; do

@@ -3,7 +3,9 @@
 # segments on two cores (--cores 2) and the ffmpeg command of compare.sh, side by side on a 20-minute
 # stereo AC-3 RealMedia file of real music (firstrun.rm looped), and measures peak memory on a
 # 2-hour file with 1, 2 and 4 cores of budget (4 on a 2-core machine: 4 encoders' memory).
-# Usage: bench/segments.sh [runs] [--no-long]   (BUILD_DIR selects the build folder, default build-bench)
+# Usage: bench/segments.sh [runs] [--no-long]   (BUILD_DIR selects the build folder, default build-bench;
+# BEFORE_BENCH=path/to/an/older/tolvane-bench also times that binary in each run, one encoder and
+# segments, the two binaries' pairs taking turns, so that both ratios come from the same minutes)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
@@ -52,15 +54,26 @@ print(p.stdout.read(), end='')
 print('thread_cpu_seconds', ' '.join(f'{c:.2f}' for c in sorted(seen.values(), reverse=True) if c > 0.05))
 PY
 }
-now() { date +%s.%N; }
 field() { awk -v k="$1" '$1 == k {print $2}' "$2"; }
 frames() { ffprobe -v error -count_packets -select_streams a -show_entries stream=nb_read_packets -of csv=p=0 "$1"; }
 
-one_w=() one_c=() seg_w=() seg_c=() ff_w=()
+before="${BEFORE_BENCH:-}"
+pair_ratio() { echo "$(field wall_seconds "$1") / $(field wall_seconds "$2")" | bc -l; }
+before_pair() {  # the older binary: one encoder, then segments; prints its ratio of the two
+  "$before" --cores 1 "$work/20min.rm" "$work/before-one.mp3" >"$work/before-one.txt"
+  "$before" --cores 2 "$work/20min.rm" "$work/before-seg.mp3" >"$work/before-seg.txt"
+  cmp -s "$work/before-seg.mp3" "$work/seg.mp3" || echo "(the older binary's segmented MP3 differs)" >&2
+  before_r+=("$(pair_ratio "$work/before-seg.txt" "$work/before-one.txt")")
+}
+one_w=() one_c=() seg_w=() seg_c=() ff_w=() now_r=() before_r=()
 for i in $(seq "$runs"); do
-  # In turn, so that a busy moment of the machine hits all three alike.
+  # In turn, so that a busy moment of the machine hits all three alike; the older binary first every
+  # second run.
+  [ -n "$before" ] && [ $((i % 2)) -eq 0 ] && before_pair
   "$bench" --cores 1 "$work/20min.rm" "$work/one.mp3" >"$work/one.txt"
   threads "$bench" --cores 2 "$work/20min.rm" "$work/seg.mp3" >"$work/seg.txt"
+  now_r+=("$(pair_ratio "$work/seg.txt" "$work/one.txt")")
+  [ -n "$before" ] && [ $((i % 2)) -eq 1 ] && before_pair
   t0=$(now)
   ffmpeg -hide_banner -loglevel error -nostdin -y -i "$work/20min.rm" \
     -c:a libmp3lame -b:a 192k -compression_level 2 -ar 44100 -joint_stereo 1 "$work/ffmpeg.mp3"
@@ -83,6 +96,10 @@ printf 'median wall: one encoder %.2f s, segments %.2f s, ffmpeg %.2f s\n' "$ow"
 printf 'segments / one encoder: wall %.3f (bar 0.6), CPU %.3f (bar 1.1)\n' \
   "$(echo "$sw / $ow" | bc -l)" "$(echo "$sc / $oc" | bc -l)"
 printf 'segments / ffmpeg: wall %.3f (bar 0.6)\n' "$(echo "$sw / $fw" | bc -l)"
+printf 'segments / one encoder within each run: %s, median %.3f\n' "${now_r[*]}" "$(printf '%s\n' "${now_r[@]}" | median)"
+if [ -n "$before" ]; then
+  printf 'the older binary, within each run: %s, median %.3f\n' "${before_r[*]}" "$(printf '%s\n' "${before_r[@]}" | median)"
+fi
 printf 'MP3: one encoder %d bytes %d frames, segments %d bytes %d frames (size %+.3f %%), decoder errors %d\n' \
   "$one_size" "$one_frames" "$seg_size" "$seg_frames" "$(echo "($seg_size - $one_size) * 100 / $one_size" | bc -l)" "$errors"
 printf 'peak memory, 20 minutes: one encoder %s MB, segments %s MB\n' \
