@@ -58,7 +58,7 @@ field() { awk -v k="$1" '$1 == k {print $2}' "$2"; }
 frames() { ffprobe -v error -count_packets -select_streams a -show_entries stream=nb_read_packets -of csv=p=0 "$1"; }
 
 before="${BEFORE_BENCH:-}"
-pair_ratio() { echo "$(field wall_seconds "$1") / $(field wall_seconds "$2")" | bc -l; }
+pair_ratio() { printf '%.3f' "$(echo "$(field wall_seconds "$1") / $(field wall_seconds "$2")" | bc -l)"; }
 before_pair() {  # the older binary: one encoder, then segments; prints its ratio of the two
   "$before" --cores 1 "$work/20min.rm" "$work/before-one.mp3" >"$work/before-one.txt"
   "$before" --cores 2 "$work/20min.rm" "$work/before-seg.mp3" >"$work/before-seg.txt"
