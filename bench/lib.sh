@@ -30,6 +30,17 @@ children_cpu() {
   tail -1 "$work/times" | tr 'ms' '  ' | awk '{print $1 * 60 + $2 + $3 * 60 + $4}'
 }
 
+# turns_ratio LABEL A B BAR: prints the median wall times of run_A and run_B and their ratio; fails
+# when the ratio is over BAR.
+turns_ratio() {
+  local a b ratio
+  a=$(median <"$work/walls-$2")
+  b=$(median <"$work/walls-$3")
+  ratio=$(echo "$a / $b" | bc -l)
+  printf 'median wall, %s: %s %.2f s, %s %.2f s, ratio %.3f (bar: at most %s)\n' "$1" "$2" "$a" "$3" "$b" "$ratio" "$4"
+  (($(echo "$ratio <= $4" | bc -l)))
+}
+
 # take_turns ORDER OTHER-ORDER [cpu]: runs the functions run_NAME of ORDER in turn, $runs rounds, in
 # OTHER-ORDER every second round so that a busy moment hits them alike. Each wall time goes to
 # $work/walls-NAME; each is printed with the load before it and, with "cpu", the children's CPU.

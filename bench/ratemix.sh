@@ -71,17 +71,8 @@ for who in tolvane ffmpeg; do
   }
 done
 ok=1
-report() { # label, tolvane, ffmpeg, bar
-  local tw fw ratio
-  tw=$(median <"$work/walls-$2")
-  fw=$(median <"$work/walls-$3")
-  ratio=$(echo "$tw / $fw" | bc -l)
-  printf 'median wall, %s: tolvane-convert %.2f s, ffmpeg %.2f s, ratio %.3f (bar: at most %s)\n' \
-    "$1" "$tw" "$fw" "$ratio" "$4"
-  (($(echo "$ratio <= $4" | bc -l))) || ok=0
-}
-report "the mix at --jobs 2 against xargs -P2" tolvane_mix ffmpeg_mix 0.9
-report "one 11 kHz mono file on one core" tolvane_one ffmpeg_one 1.0
+turns_ratio "the mix at --jobs 2 against xargs -P2" tolvane_mix ffmpeg_mix 0.9 || ok=0
+turns_ratio "one 11 kHz mono file on one core" tolvane_one ffmpeg_one 1.0 || ok=0
 [ "$ok" = 1 ] && echo "PASS" || {
   echo "FAIL"
   exit 1

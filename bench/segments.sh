@@ -59,7 +59,7 @@ frames() { ffprobe -v error -count_packets -select_streams a -show_entries strea
 
 before="${BEFORE_BENCH:-}"
 pair_ratio() { printf '%.3f' "$(echo "$(field wall_seconds "$1") / $(field wall_seconds "$2")" | bc -l)"; }
-before_pair() {  # the older binary: one encoder, then segments; prints its ratio of the two
+before_pair() {  # the older binary: one encoder, then segments; keeps the ratio of the two
   "$before" --cores 1 "$work/20min.rm" "$work/before-one.mp3" >"$work/before-one.txt"
   "$before" --cores 2 "$work/20min.rm" "$work/before-seg.mp3" >"$work/before-seg.txt"
   cmp -s "$work/before-seg.mp3" "$work/seg.mp3" || echo "(the older binary's segmented MP3 differs)" >&2
