@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Times tolvane-bench against the ffmpeg command line on the same 20-minute AC-3 RealMedia file and
 # prints the ratio of their wall times; also compares tolvane-bench's peak memory on a 1-minute file.
+# tolvane-bench runs with one encoder (--cores 1), as ffmpeg does: segments on every core are timed,
+# and their memory bounded, by segments.sh.
 # Usage: bench/compare.sh [runs]   (BUILD_DIR selects the build folder, default build-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,13 +27,11 @@ echo "Making the test files ..."
 make_source 60 "$work/1min.rm"
 make_source 1200 "$work/20min.rm"
 
-now() { date +%s.%N; }
-
 tolvane_walls=() ffmpeg_walls=()
 for i in $(seq "$runs"); do
   # Alternate the two so that a busy moment of the machine hits both alike.
   t0=$(now)
-  "$bench" "$work/20min.rm" "$work/tolvane.mp3" >"$work/bench-20.txt"
+  "$bench" --cores 1 "$work/20min.rm" "$work/tolvane.mp3" >"$work/bench-20.txt"
   t1=$(now)
   ffmpeg -hide_banner -loglevel error -nostdin -y -i "$work/20min.rm" \
     -c:a libmp3lame -b:a 192k -compression_level 2 -ar 44100 -joint_stereo 1 "$work/ffmpeg.mp3"
@@ -40,7 +40,7 @@ for i in $(seq "$runs"); do
   ffmpeg_walls+=("$(echo "$t2 - $t1" | bc -l)")
   printf 'run %d: tolvane-bench %.2f s, ffmpeg %.2f s\n' "$i" "${tolvane_walls[-1]}" "${ffmpeg_walls[-1]}"
 done
-"$bench" "$work/1min.rm" "$work/tolvane-1.mp3" >"$work/bench-1.txt"
+"$bench" --cores 1 "$work/1min.rm" "$work/tolvane-1.mp3" >"$work/bench-1.txt"
 
 tw=$(printf '%s\n' "${tolvane_walls[@]}" | median)
 fw=$(printf '%s\n' "${ffmpeg_walls[@]}" | median)
